@@ -1,0 +1,44 @@
+#pragma once
+
+#include "trading/corderparam.h"
+
+#include <QString>
+#include <QVector>
+
+#include <memory>
+#include <shared_mutex>
+#include <string>
+#include <vector>
+
+namespace TC {
+
+// The paper broker's journal: every order batch, cancel and task the order service is handed, in
+// SQLite. All SQL runs on one thread of the journal's own; callers on any thread block until their
+// record is committed. Outside tools read the tables, so their names and columns are stable.
+class COrderJournal
+{
+public:
+    // Defined out of line: the worker is an incomplete type here.
+    COrderJournal();
+    ~COrderJournal();
+    COrderJournal(const COrderJournal&) = delete;
+    COrderJournal& operator=(const COrderJournal&) = delete;
+
+    // Opens (creating if needed) the database. False with a reason naming the file on failure.
+    bool open(const QString& strDbPath, QString& strError);
+    void close();
+
+    // One batch in one transaction; returns its batch id, or -1 when it could not be written.
+    qint64 recordBatch(int nStrategyNo, const QVector<COrderParam>& orders);
+    bool recordCancel(const std::string& strCode, const std::string& strAccount, const std::string& strOrderId,
+                      bool bByNumber);
+    bool recordTask(const std::string& strCode, const std::string& strArgument);
+
+private:
+    class CWorker;
+    // open/close take it exclusively, the record calls shared, so a close waits for calls in flight.
+    mutable std::shared_mutex m_lifeMutex;
+    std::unique_ptr<CWorker> m_pWorker;
+};
+
+} // namespace TC
