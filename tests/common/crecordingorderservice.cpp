@@ -1,0 +1,84 @@
+#include "common/crecordingorderservice.h"
+
+CRecordingOrderService::CRecordingOrderService() : TC::COrderService(nullptr)
+{
+}
+
+void CRecordingOrderService::placeOrders(const boost::shared_ptr<TC::COrderStrategy>& pStrategy,
+                                         const QVector<TC::COrderParam>& orders)
+{
+    if (!pStrategy)
+        return;
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    m_batches.push_back(orders);
+    m_cond.notify_all();
+}
+
+void CRecordingOrderService::cancelOrders(const std::vector<std::string>& cancel,
+                                          const TC::COrderStrategyParam& param, int nReserved, bool bByNumber)
+{
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    m_cancels.push_back({cancel, nReserved, bByNumber, param.m_nStrategyNo});
+    m_cond.notify_all();
+}
+
+void CRecordingOrderService::tryOptTasks(const TC::COrderStrategyParam& param,
+                                         const std::vector<std::vector<std::string>>& tasks,
+                                         const std::vector<int>& params)
+{
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    m_taskCalls.push_back({tasks, params, param.m_nStrategyNo});
+    m_cond.notify_all();
+}
+
+std::vector<QVector<TC::COrderParam>> CRecordingOrderService::batches() const
+{
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    return m_batches;
+}
+
+std::vector<CRecordingOrderService::CCancel> CRecordingOrderService::cancels() const
+{
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    return m_cancels;
+}
+
+std::vector<CRecordingOrderService::CTaskCall> CRecordingOrderService::taskCalls() const
+{
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    return m_taskCalls;
+}
+
+int CRecordingOrderService::orderCount() const
+{
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    int nCount = 0;
+    for (const auto& batch : m_batches)
+        nCount += batch.size();
+    return nCount;
+}
+
+bool CRecordingOrderService::waitForBatches(size_t nCount, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(m_recordMutex);
+    return m_cond.wait_for(lock, timeout, [&] { return m_batches.size() >= nCount; });
+}
+
+bool CRecordingOrderService::waitForOrders(int nCount, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(m_recordMutex);
+    return m_cond.wait_for(lock, timeout, [&] {
+        int n = 0;
+        for (const auto& batch : m_batches)
+            n += batch.size();
+        return n >= nCount;
+    });
+}
+
+void CRecordingOrderService::clear()
+{
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    m_batches.clear();
+    m_cancels.clear();
+    m_taskCalls.clear();
+}

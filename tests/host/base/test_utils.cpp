@@ -1,0 +1,64 @@
+#include "base/utils.h"
+#include "ui/wqconvert.h"
+
+#include <gtest/gtest.h>
+
+#include <QTextCodec>
+
+#include <future>
+
+TEST(Utils, GbkAndUtf8RoundTripChinese)
+{
+    const std::string strUtf8 = "浦发银行,600000,参数非法";
+    std::string str = strUtf8;
+    utils::safeUtf82Gbk(str);
+    EXPECT_NE(str, strUtf8);
+    EXPECT_EQ(str, QTextCodec::codecForName("GBK")->fromUnicode(QString::fromStdString(strUtf8)).toStdString());
+    utils::safeGbk2Utf8(str);
+    EXPECT_EQ(str, strUtf8);
+}
+
+TEST(Utils, InvalidBytesSurviveConversion)
+{
+    // A lone lead byte and a byte that GBK never uses: the rest of the text must come through.
+    std::string str = std::string("ok ") + char(0x81) + " end " + char(0xFF);
+    utils::safeGbk2Utf8(str);
+    const QString strText = QString::fromUtf8(str.c_str());
+    EXPECT_TRUE(strText.startsWith(QStringLiteral("ok ")));
+    EXPECT_TRUE(strText.contains(QStringLiteral(" end ")));
+
+    std::string strBadUtf8 = std::string("a") + char(0xC3) + "b";
+    utils::safeUtf82Gbk(strBadUtf8);
+    EXPECT_EQ(strBadUtf8.front(), 'a');
+    EXPECT_EQ(strBadUtf8.back(), 'b');
+
+    EXPECT_EQ(WQ::sToQs(std::string("x") + char(0xFF)).at(1), QChar(0xFFFD));
+}
+
+TEST(Utils, ClockIsMonotonicMilliseconds)
+{
+    const double dFirst = utils::clockMSec();
+    double dPrevious = dFirst;
+    for (int i = 0; i < 1000; ++i)
+    {
+        const double dNow = utils::clockMSec();
+        ASSERT_GE(dNow, dPrevious);
+        dPrevious = dNow;
+    }
+    EXPECT_GT(dFirst, 0.0);
+}
+
+TEST(Utils, ThreadNameKeepsTheFullNameAndTheKernelGetsFifteenBytes)
+{
+    std::promise<std::pair<std::string, std::string>> names;
+    boost::thread thread([&names] {
+        utils::setThreadName("batch_order_read_thread");
+        char szKernel[32] = {};
+        pthread_getname_np(pthread_self(), szKernel, sizeof(szKernel));
+        names.set_value({utils::getThreadName(), szKernel});
+    });
+    const auto result = names.get_future().get();
+    thread.join();
+    EXPECT_EQ(result.first, "batch_order_read_thread");
+    EXPECT_EQ(result.second, "batch_order_rea");
+}
