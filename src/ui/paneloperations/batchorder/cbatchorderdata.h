@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <string>
+
+namespace TC {
+
+// One instruction line as a record. parse() reads the CSV columns, rejects stale and malformed lines
+// (with a console message), and executes cancel and operation-task lines on the spot.
+// parse() is not thread-safe (it advances the module-wide sequence counter): the manager calls it only
+// on its strand while holding its mutex.
+class CBatchOrderData
+{
+public:
+    CBatchOrderData() = default;
+    explicit CBatchOrderData(const QString& strLine);
+
+    bool parse(const QString& strLine);
+
+    QStringList toStringList() const;
+    QString toString() const;
+    std::string toStdString() const;
+    static QStringList columnNames();
+
+    int32_t m_nSeq = -1;
+    QString m_strOrderType = QStringLiteral("-1");
+    uint64_t m_nVolume = UINT64_MAX;
+    uint64_t m_nTimetag = UINT64_MAX;
+    QString m_strModePrice;
+    QString m_strStockCode;
+    QString m_strAccountId;
+    QString m_strActType;
+    QString m_strBrokerType;
+    QString m_strStrategy;
+    QString m_strNote;
+    QString m_strNote1;
+    QString m_strTradeParam;
+    QString m_strVolume;
+    QString m_strBasketPath;
+    QString m_strInsertTime;
+    QString m_strExtraParam;
+    QString m_strPriceType;
+    QString m_strOrigActType;
+    QString m_strErrorMsg;
+    int32_t m_nStatus = 0; // 0 pending, 1 dispatched, 2 cleared, 4 cancel executed, 5 task executed
+
+private:
+    // Test seam: the wall clock in whole seconds that the INSERTTIME check reads (std::time when null),
+    // so that a test can pin the 60-second boundary instead of racing the second hand.
+    friend class CBatchOrderDataClockOverride;
+    static inline int64_t (*m_pfnWallClock)() = nullptr;
+};
+
+} // namespace TC
