@@ -1,0 +1,168 @@
+// End-to-end dispatch figures, measured on the real reader thread, strand, order building and journal:
+//  - with the smart key checker triggered: a 100-order instruction file renamed into place until its
+//    placeOrders batch is committed to the journal (median and 99th percentile over 500 files);
+//  - one 10,000-line file from rename to all orders committed;
+//  - resident memory held per pending record (growth per 100,000 records).
+// A plain harness rather than Google Benchmark: each figure is a latency distribution or a memory
+// difference, not a loop throughput.
+#include "cbatchordermanager.h"
+#include "cbatchordersmartkeychecker.h"
+
+#include "base/cmonitorprocesschecker.h"
+#include "base/utils.h"
+#include "common/ctesthost.h"
+#include "trading/corderjournal.h"
+
+#include <boost/make_shared.hpp>
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+using namespace TC;
+
+namespace {
+
+// The paper broker, with the moment each batch was committed.
+class CTimedOrderService : public COrderService
+{
+public:
+    using COrderService::COrderService;
+
+    void placeOrders(const boost::shared_ptr<COrderStrategy>& pStrategy, const QVector<COrderParam>& orders) override
+    {
+        COrderService::placeOrders(pStrategy, orders);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_nOrders += orders.size();
+        m_dLastCommit = utils::clockMSec();
+        m_cond.notify_all();
+    }
+
+    // Waits until at least nOrders orders were committed; returns the time of the last commit.
+    double waitForOrders(long nOrders)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_cond.wait(lock, [&] { return m_nOrders >= nOrders; });
+        return m_dLastCommit;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cond;
+    long m_nOrders = 0;
+    double m_dLastCommit = 0;
+};
+
+long residentKiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+QByteArray orderLines(int nCount)
+{
+    static const char* const kCodes[] = {"600000", "600036", "000001", "000333", "300750", "510300"};
+    QByteArray text;
+    for (int i = 0; i < nCount; ++i)
+        text += QByteArray("23,0,10.5,") + kCodes[i % 6] + "," + QByteArray::number(100 + i % 10 * 100) +
+                ",8880000001,2,2,bench,line " + QByteArray::number(i) + "\n";
+    return text;
+}
+
+void writeFile(const QString& strPath, const QByteArray& text)
+{
+    QFile file(strPath + QStringLiteral(".part"));
+    file.open(QIODevice::WriteOnly);
+    file.write(text);
+    file.close();
+}
+
+double percentile(std::vector<double> values, double dFraction)
+{
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, static_cast<size_t>(dFraction * values.size()))];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    CTestHost host(CTestHost::RECORDING_SERVICE);
+    auto pJournal = boost::make_shared<COrderJournal>();
+    QString strError;
+    if (!pJournal->open(host.dataDir() + QStringLiteral("/bench.db"), strError))
+    {
+        std::fprintf(stderr, "%s\n", qPrintable(strError));
+        return 1;
+    }
+    CTimedOrderService service(pJournal);
+    utils::CManualSingletonT<COrderService>::setInstance(&service);
+
+    CMonitorProcessChecker::configure({}, true);
+    CBatchOrderManager::initInstance(nullptr);
+    CBatchOrderManager* pManager = CBatchOrderManager::instance();
+    const QString strPath = host.dataDir() + QStringLiteral("/orders.csv");
+    pManager->startFileMonitor(strPath);
+
+    // Trigger the checker: one order that waits out its second.
+    long nPlaced = 0;
+    writeFile(strPath, orderLines(1));
+    QFile::rename(strPath + QStringLiteral(".part"), strPath);
+    service.waitForOrders(nPlaced += 1);
+    if (!CBatchOrderSmartKeyChecker::instance()->isTriggered())
+    {
+        std::fprintf(stderr, "checker did not trigger\n");
+        return 1;
+    }
+
+    constexpr int kFiles = 500;
+    const QByteArray hundred = orderLines(100);
+    std::vector<double> latencies;
+    for (int i = 0; i < kFiles; ++i)
+    {
+        while (QFile::exists(strPath))
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        writeFile(strPath, hundred);
+        const double dStart = utils::clockMSec();
+        QFile::rename(strPath + QStringLiteral(".part"), strPath);
+        latencies.push_back(service.waitForOrders(nPlaced += 100) - dStart);
+    }
+    std::printf("100-order file, rename to batch committed (%d files): median %.2f ms, p99 %.2f ms, max %.2f ms\n",
+                kFiles, percentile(latencies, 0.5), percentile(latencies, 0.99), percentile(latencies, 1.0));
+
+    while (QFile::exists(strPath))
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    writeFile(strPath, orderLines(10000));
+    const double dBig = utils::clockMSec();
+    QFile::rename(strPath + QStringLiteral(".part"), strPath);
+    std::printf("10,000-line file, rename to all orders committed: %.1f ms\n",
+                service.waitForOrders(nPlaced += 10000) - dBig);
+
+    // Memory: records that stay pending (checker stopped, so nothing dispatches them).
+    pManager->stopFileMonitor();
+    drainBatchOrderStrand();
+    const long nBefore = residentKiB();
+    const QString strChunk = QStringLiteral("BatchOrder:") + QString::fromLatin1(orderLines(1000));
+    for (int i = 0; i < 100; ++i)
+        pManager->shortcutOrder(strChunk);
+    drainBatchOrderStrand();
+    const long nAfter = residentKiB();
+    std::printf("pending records: 100,000 held, resident memory +%ld KiB, %.0f bytes per record\n",
+                nAfter - nBefore, (nAfter - nBefore) * 1024.0 / 100000.0);
+
+    utils::CManualSingletonT<COrderService>::setInstance(&host.orderService());
+    return 0;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace TC {
+
+// Command line of batchorder-host.
+class CHostOptions
+{
+public:
+    enum EResult
+    {
+        RUN,   // options are fine, run the host
+        HELP,  // --help was given; m_strMessage holds the help text
+        ERROR, // m_strMessage says what is wrong
+    };
+
+    // Parses the arguments (argv[0] first). Relative default files are looked up in the current
+    // directory first, then beside the source tree the executable was built from.
+    EResult parse(const QStringList& arguments);
+
+    QString m_strProfile;
+    QString m_strDataDir;
+    QString m_strLogConfig;
+    QString m_strWatchPath;
+    QString m_strListenName;
+    bool m_bHeadless = false;
+    bool m_bAutoDispatch = false;
+    QString m_strMessage;
+};
+
+} // namespace TC

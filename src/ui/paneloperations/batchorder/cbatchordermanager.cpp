@@ -1,0 +1,344 @@
+#include "cbatchordermanager.h"
+
+#include "batchorderlog.h"
+#include "cbatchorderbackupwriter.h"
+#include "cbatchorderdata.h"
+#include "cbatchorderfilemonitor.h"
+#include "cbatchorderhelper.h"
+#include "cbatchordermessagemodel.h"
+#include "cbatchordersmartkeychecker.h"
+
+#include "base/cmanualsingletont.h"
+#include "base/crpcengine.h"
+#include "config/cuserconfig.h"
+#include "trading/corderservice.h"
+#include "ui/cshortcutmanager.h"
+
+#include <boost/bind/bind.hpp>
+#include <boost/make_shared.hpp>
+
+namespace TC {
+
+namespace {
+
+constexpr int kBatchOrderStrategy = 999;
+const QString kShortcutPrefix = QStringLiteral("BatchOrder:");
+
+COrderService* orderService()
+{
+    return utils::CManualSingletonT<COrderService>::instance();
+}
+
+std::string toUtf8(const QString& str)
+{
+    return str.toUtf8().toStdString();
+}
+
+} // namespace
+
+CBatchOrderManager* CBatchOrderManager::m_pInstance = nullptr;
+
+CBatchOrderManager* CBatchOrderManager::instance()
+{
+    return m_pInstance;
+}
+
+void CBatchOrderManager::initInstance(CBatchOrderManager* p)
+{
+    if (m_pInstance)
+        return;
+    m_pInstance = p ? p : new CBatchOrderManager();
+}
+
+CBatchOrderManager::CBatchOrderManager()
+{
+    init();
+}
+
+void CBatchOrderManager::init()
+{
+    m_pConsoleModel = boost::make_shared<CBatchOrderMessageModel>();
+
+    CUserConfig* pUserConfig = getUserConfig();
+    const QString strKey = pUserConfig ? pUserConfig->getUserDataString(USER_BATCH_ORDER_SHORTCUT_KEY) : QString();
+    const QString strPath = pUserConfig ? pUserConfig->getUserDataString(USER_BATCH_ORDER_FILE_PATH) : QString();
+    m_orderSequence = QKeySequence::fromString(strKey, QKeySequence::NativeText);
+
+    m_pBackupWriter = std::make_unique<CBatchOrderBackupWriter>();
+    m_pHelper = std::make_unique<CBatchOrderHelper>();
+
+    m_pStrand = utils::CSingletonT<net::RPCEngine>::instance()->getStrand("batchorder");
+
+    m_connections.push_back(utils::CSingletonT<CShortcutManager>::instance()->m_sigGlobalKey.connect(
+        boost::bind(&CBatchOrderManager::onGlobalKeyEvent, this, boost::placeholders::_1, boost::placeholders::_2)));
+
+    CBatchOrderSmartKeyChecker::setInstance(boost::make_shared<CBatchOrderSmartKeyChecker>());
+    CBatchOrderSmartKeyChecker::instance()->init();
+    m_connections.push_back(CBatchOrderSmartKeyChecker::instance()->m_sigTrigger.connect(
+        boost::bind(&CBatchOrderManager::slotAutoTrigger, this)));
+
+    getConsoleModel();
+
+    BO_LOG_INFO("BatchOrderManager init , path = {0}, key = {1}", toUtf8(strPath), toUtf8(strKey));
+}
+
+CBatchOrderManager::~CBatchOrderManager()
+{
+    // Cut every connection into this object, the checker's included, and stop the reader thread, so
+    // that the manager may also be destroyed while monitoring still runs.
+    for (auto& connection : m_connections)
+        connection.disconnect();
+    m_connections.clear();
+    m_pFileMonitor.reset(); // stops and joins the reader thread
+    m_pBackupWriter.reset();
+    m_pHelper.reset();
+}
+
+void CBatchOrderManager::startFileMonitor(const QString& strPath)
+{
+    showMsg(MSG_LEVEL_SYSTEM, QStringLiteral("start!"), true);
+    if (strPath.isEmpty())
+    {
+        showMsg(MSG_LEVEL_ERROR, QStringLiteral("start path empty!"), true);
+    }
+    else
+    {
+        if (COrderService* pService = orderService())
+            pService->addBatchOrderStrategy(kBatchOrderStrategy);
+        if (!m_pFileMonitor)
+        {
+            m_pFileMonitor = std::make_unique<CBatchOrderFileMonitor>();
+            m_connections.push_back(m_pFileMonitor->m_sigCsvFileRead.connect(
+                boost::bind(&CBatchOrderManager::onCsvFileRead, this, boost::placeholders::_1)));
+        }
+        m_pFileMonitor->setPath(strPath);
+        m_pFileMonitor->startCsvMonitor();
+    }
+    CBatchOrderSmartKeyChecker::instance()->start();
+}
+
+void CBatchOrderManager::stopFileMonitor()
+{
+    if (COrderService* pService = orderService())
+    {
+        QString strError;
+        pService->stopOrderStrategy(kBatchOrderStrategy, strError);
+    }
+    showMsg(MSG_LEVEL_SYSTEM, QStringLiteral("stop!"), true);
+    CBatchOrderSmartKeyChecker::instance()->stop();
+    if (m_pFileMonitor)
+        m_pFileMonitor->stopCsvMonitor();
+}
+
+void CBatchOrderManager::setOrderSequence(const QKeySequence& sequence)
+{
+    boost::mutex::scoped_lock lock(m_sequenceMutex);
+    m_orderSequence = sequence;
+}
+
+boost::shared_ptr<CBatchOrderMessageModel> CBatchOrderManager::getConsoleModel()
+{
+    if (!m_pConsoleModel)
+        m_pConsoleModel = boost::make_shared<CBatchOrderMessageModel>();
+    return m_pConsoleModel;
+}
+
+void CBatchOrderManager::showMsg(EBatchOrderMsgLevel eLevel, const QString& strMsg, bool bLog)
+{
+    if (m_pConsoleModel)
+        m_pConsoleModel->updateData(eLevel, strMsg, bLog);
+}
+
+void CBatchOrderManager::saveToFile(const QVector<boost::shared_ptr<CBatchOrderData>>& datas)
+{
+    if (m_pBackupWriter)
+        m_pBackupWriter->append(datas);
+}
+
+void CBatchOrderManager::onCsvFileRead(const QStringList& lines)
+{
+    QStringList copy = lines;
+    m_pStrand->post([this, copy = std::move(copy)] { intake(copy, false); });
+}
+
+bool CBatchOrderManager::shortcutOrder(const QString& strText)
+{
+    if (!strText.startsWith(kShortcutPrefix, Qt::CaseInsensitive))
+        return false;
+    BO_LOG_INFO("shortcut {0}", toUtf8(strText));
+    const QString strPayload = strText.mid(kShortcutPrefix.size());
+    m_pStrand->post([this, strPayload] { intake(strPayload.split(QStringLiteral("\n")), true); });
+    return true;
+}
+
+void CBatchOrderManager::intake(const QStringList& lines, bool bShortcut)
+{
+    QVector<boost::shared_ptr<CBatchOrderData>> batch;
+    int nOrders = 0;
+    int nCancels = 0;
+    int nTasks = 0;
+    {
+        boost::recursive_mutex::scoped_lock lock(m_mutex);
+        for (const QString& strRaw : lines)
+        {
+            QString strLine = strRaw.trimmed();
+            strLine.remove(QLatin1Char('\n'));
+            strLine.remove(QLatin1Char('\r'));
+            if (strLine.isEmpty())
+                continue;
+            auto pData = boost::make_shared<CBatchOrderData>();
+            if (!pData->parse(strLine))
+                continue;
+            if (pData->m_nStatus == 4)
+            {
+                m_handledDatas.push_back(pData);
+                ++nCancels;
+            }
+            else if (pData->m_nStatus == 5)
+            {
+                m_handledDatas.push_back(pData);
+                ++nTasks;
+            }
+            else
+            {
+                m_pendingDatas.push_back(pData);
+                ++nOrders;
+            }
+            batch.push_back(pData);
+        }
+    }
+
+    if (bShortcut)
+    {
+        showMsg(MSG_LEVEL_ORDER,
+                QStringLiteral("[快捷键下单] 接收到 %1 条下单参数(下单: %2条, 撤单: %3条, 操作任务: %4条).")
+                    .arg(lines.size())
+                    .arg(nOrders)
+                    .arg(nCancels)
+                    .arg(nTasks),
+                true);
+    }
+
+    if (!batch.isEmpty())
+    {
+        m_sigNewDatas(batch);
+        saveToFile(batch);
+    }
+
+    CBatchOrderSmartKeyChecker* pChecker = CBatchOrderSmartKeyChecker::instance();
+    if (pChecker && pChecker->isTriggered())
+    {
+        if (bShortcut)
+            BO_LOG_INFO("user trigger shortcut order");
+        else
+            BO_LOG_INFO("user trigger order");
+        tryOrder();
+    }
+}
+
+void CBatchOrderManager::tryOrder()
+{
+    if (!m_pHelper)
+        return;
+    QVector<COrderParam> orders;
+    QVector<boost::shared_ptr<CBatchOrderData>> changed;
+    {
+        boost::recursive_mutex::scoped_lock lock(m_mutex);
+        // A record counts as dispatched once it was handed to the conversion, whatever came of it.
+        changed = takePending(1, [&](const boost::shared_ptr<CBatchOrderData>& pData) {
+            m_pHelper->buildOrderParam(pData, orders);
+        });
+        if (!changed.isEmpty())
+            m_sigNewDatas(changed);
+    }
+
+    if (orders.isEmpty())
+        return;
+    showMsg(MSG_LEVEL_ORDER, QStringLiteral("用户下出 %1 条指令!").arg(orders.size()), true);
+    COrderService* pService = orderService();
+    if (!pService)
+        return;
+    if (boost::shared_ptr<COrderStrategy> pStrategy = pService->getStrategyRef(orders.front().m_nStrategyNo))
+        pService->placeOrders(pStrategy, orders);
+}
+
+void CBatchOrderManager::onGlobalKeyEvent(int nKey, int nState)
+{
+    {
+        boost::mutex::scoped_lock lock(m_sequenceMutex);
+        // An empty order key (none set, or set to something unparsable) matches no key, not even 0.
+        if (m_orderSequence.isEmpty() || QKeySequence(nKey) != m_orderSequence)
+            return;
+    }
+    if (nState != 0)
+    {
+        BO_LOG_INFO("receive global key state : {0}", nState);
+        return;
+    }
+    if (CBatchOrderSmartKeyChecker* pChecker = CBatchOrderSmartKeyChecker::instance())
+        pChecker->resetTrigger();
+    showMsg(MSG_LEVEL_ORDER, QStringLiteral("user batch order !"), true);
+
+    bool bPending = false;
+    {
+        boost::recursive_mutex::scoped_lock lock(m_mutex);
+        bPending = !m_pendingDatas.empty();
+    }
+    if (bPending)
+        m_pStrand->post([this] { tryOrder(); });
+}
+
+void CBatchOrderManager::slotAutoTrigger()
+{
+    BO_LOG_INFO("user checker trigger order");
+    tryOrder();
+}
+
+void CBatchOrderManager::clearPending()
+{
+    showMsg(MSG_LEVEL_ORDER, QStringLiteral("用户清空当前未处理数据!"), false);
+    QVector<boost::shared_ptr<CBatchOrderData>> changed;
+    {
+        boost::recursive_mutex::scoped_lock lock(m_mutex);
+        changed = takePending(2, [](const boost::shared_ptr<CBatchOrderData>&) {});
+    }
+    if (!changed.isEmpty())
+        m_sigNewDatas(changed);
+}
+
+QVector<boost::shared_ptr<CBatchOrderData>> CBatchOrderManager::takePending(
+    int32_t nStatus, const std::function<void(const boost::shared_ptr<CBatchOrderData>&)>& visit)
+{
+    QVector<boost::shared_ptr<CBatchOrderData>> taken;
+    while (!m_pendingDatas.empty())
+    {
+        boost::shared_ptr<CBatchOrderData> pData = m_pendingDatas.front();
+        m_pendingDatas.pop_front();
+        visit(pData);
+        if (pData)
+            pData->m_nStatus = nStatus;
+        taken.push_back(pData);
+        m_handledDatas.push_back(pData);
+    }
+    return taken;
+}
+
+QVector<boost::shared_ptr<CBatchOrderData>> CBatchOrderManager::getAllDatas() const
+{
+    boost::recursive_mutex::scoped_lock lock(m_mutex);
+    QVector<boost::shared_ptr<CBatchOrderData>> all;
+    all.reserve(static_cast<int>(m_pendingDatas.size() + m_handledDatas.size()));
+    all.append(QVector<boost::shared_ptr<CBatchOrderData>>(m_pendingDatas.begin(), m_pendingDatas.end()));
+    all.append(QVector<boost::shared_ptr<CBatchOrderData>>(m_handledDatas.begin(), m_handledDatas.end()));
+    return all;
+}
+
+uint64_t CBatchOrderManager::getFrontTimetag() const
+{
+    boost::recursive_mutex::scoped_lock lock(m_mutex);
+    if (!m_pendingDatas.empty() && m_pendingDatas.front())
+        return m_pendingDatas.front()->m_nTimetag;
+    return UINT64_MAX;
+}
+
+} // namespace TC

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "batchorder_export.h"
+#include "cbatchordermessagedata.h"
+
+#include <boost/asio/io_service.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/shared_ptr.hpp>
+#include <boost/signals2/connection.hpp>
+#include <boost/signals2/signal.hpp>
+#include <boost/thread/mutex.hpp>
+#include <boost/thread/recursive_mutex.hpp>
+
+#include <QKeySequence>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+
+namespace TC {
+
+class CBatchOrderData;
+class CBatchOrderFileMonitor;
+class CBatchOrderBackupWriter;
+class CBatchOrderHelper;
+class CBatchOrderMessageModel;
+
+// The batch order workflow: settings, monitoring start and stop, the pending queue, the triggers and
+// the dispatch to the host order service. One instance per process, installed by the host.
+// Threads: startFileMonitor, stopFileMonitor, setOrderSequence, clearPending and getAllDatas on the GUI
+// thread; onCsvFileRead on the reader thread; intake on the "batchorder" strand; onGlobalKeyEvent on the
+// host's key thread; slotAutoTrigger and getFrontTimetag on the smart key checker's thread; tryOrder on
+// the GUI thread, the strand or the checker's thread; showMsg anywhere.
+class BATCHORDER_EXPORT CBatchOrderManager
+{
+public:
+    static CBatchOrderManager* instance();
+    static void initInstance(CBatchOrderManager* p);
+
+    ~CBatchOrderManager();
+    CBatchOrderManager(const CBatchOrderManager&) = delete;
+    CBatchOrderManager& operator=(const CBatchOrderManager&) = delete;
+
+    void startFileMonitor(const QString& strPath);
+    void stopFileMonitor();
+    void setOrderSequence(const QKeySequence& sequence);
+
+    boost::shared_ptr<CBatchOrderMessageModel> getConsoleModel();
+    void showMsg(EBatchOrderMsgLevel eLevel, const QString& strMsg, bool bLog);
+
+    void tryOrder();
+    bool shortcutOrder(const QString& strText);
+    void clearPending();
+    QVector<boost::shared_ptr<CBatchOrderData>> getAllDatas() const;
+    uint64_t getFrontTimetag() const;
+
+    boost::signals2::signal<void(const QVector<boost::shared_ptr<CBatchOrderData>>&)> m_sigNewDatas;
+
+    static CBatchOrderManager* m_pInstance;
+
+private:
+    CBatchOrderManager();
+    void init();
+
+    void onCsvFileRead(const QStringList& lines);
+    void onGlobalKeyEvent(int nKey, int nState);
+    void slotAutoTrigger();
+    void intake(const QStringList& lines, bool bShortcut);
+    void saveToFile(const QVector<boost::shared_ptr<CBatchOrderData>>& datas);
+    // Moves every pending record, oldest first, behind the handled ones with the given status, after
+    // handing it to visit; returns them in that order. The caller holds m_mutex.
+    QVector<boost::shared_ptr<CBatchOrderData>> takePending(
+        int32_t nStatus, const std::function<void(const boost::shared_ptr<CBatchOrderData>&)>& visit);
+
+    mutable boost::recursive_mutex m_mutex;
+    boost::shared_ptr<boost::asio::io_service::strand> m_pStrand;
+    std::unique_ptr<CBatchOrderFileMonitor> m_pFileMonitor;
+    std::unique_ptr<CBatchOrderBackupWriter> m_pBackupWriter;
+    std::unique_ptr<CBatchOrderHelper> m_pHelper;
+    boost::shared_ptr<CBatchOrderMessageModel> m_pConsoleModel;
+    std::list<boost::signals2::connection> m_connections;
+    QKeySequence m_orderSequence;
+    mutable boost::mutex m_sequenceMutex; // the key thread reads the order key the GUI thread sets
+    std::list<boost::shared_ptr<CBatchOrderData>> m_pendingDatas;
+    std::list<boost::shared_ptr<CBatchOrderData>> m_handledDatas;
+};
+
+} // namespace TC

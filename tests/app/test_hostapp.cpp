@@ -1,0 +1,295 @@
+// End-to-end: the real batchorder-host process, driven as an outside program would drive it.
+#include "common/ctesthost.h"
+#include "common/waituntil.h"
+
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTextCodec>
+
+#include <chrono>
+#include <thread>
+
+#include <signal.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+
+// One host process on a temporary data directory; stdout is collected as it comes.
+class HostProcess
+{
+public:
+    explicit HostProcess(const QStringList& extraArguments)
+    {
+        m_strData = m_dir.filePath(QStringLiteral("data"));
+        m_strInbox = m_dir.filePath(QStringLiteral("inbox/orders.csv"));
+        QStringList arguments{QStringLiteral("--headless"), QStringLiteral("--profile"), CTestHost::sampleProfilePath(),
+                              QStringLiteral("--data-dir"), m_strData};
+        m_process.setProgram(QStringLiteral(BATCHORDER_HOST_EXE));
+        m_process.setArguments(arguments + extraArguments);
+        m_process.setWorkingDirectory(m_dir.path());
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start();
+    }
+
+    ~HostProcess()
+    {
+        if (m_process.state() != QProcess::NotRunning)
+        {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+    QString stdoutText()
+    {
+        m_process.waitForReadyRead(10);
+        m_strOut += QString::fromUtf8(m_process.readAllStandardOutput());
+        return m_strOut;
+    }
+
+    void drain()
+    {
+        // QProcess moves pipe data into its buffers (both channels) only inside its waits.
+        m_process.waitForReadyRead(1);
+        m_strOut += QString::fromUtf8(m_process.readAllStandardOutput());
+        m_strErr += QString::fromUtf8(m_process.readAllStandardError());
+    }
+
+    QString stderrText()
+    {
+        m_strErr += QString::fromUtf8(m_process.readAllStandardError());
+        return m_strErr;
+    }
+
+    bool waitForOutput(const QString& strFragment)
+    {
+        return waitUntil([&] { return stdoutText().contains(strFragment); });
+    }
+
+    // Writes an instruction file as an outside program must: GBK, complete under a temporary name,
+    // renamed into place once the previous file is gone from the path.
+    bool writeInstructions(const QString& strText)
+    {
+        // Keep reading the host's output meanwhile: a full pipe would block the host's logging.
+        if (!waitUntil([&] {
+                drain();
+                return !QFile::exists(m_strInbox);
+            }))
+            return false;
+        QFile file(m_strInbox + QStringLiteral(".part"));
+        if (!file.open(QIODevice::WriteOnly))
+            return false;
+        file.write(QTextCodec::codecForName("GBK")->fromUnicode(strText));
+        file.close();
+        return QFile::rename(file.fileName(), m_strInbox);
+    }
+
+    int terminate()
+    {
+        ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+        if (!m_process.waitForFinished(20000))
+            return -1;
+        stdoutText();
+        stderrText();
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+
+    QString backupText() const
+    {
+        QFile file(m_strData + QStringLiteral("/batchorder/batchOrder_back_") +
+                   QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".csv"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    // Rows of a query on the journal, columns joined with "|".
+    QStringList journalRows(const QString& strSql) const
+    {
+        QStringList rows;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e"));
+            db.setDatabaseName(m_strData + QStringLiteral("/orders.db"));
+            if (db.open())
+            {
+                QSqlQuery query(strSql, db);
+                while (query.next())
+                {
+                    QStringList columns;
+                    for (int i = 0; i < query.record().count(); ++i)
+                        columns << query.value(i).toString();
+                    rows << columns.join(QLatin1Char('|'));
+                }
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("e2e"));
+        return rows;
+    }
+
+    QStringList journalOrders() const
+    {
+        return journalRows(QStringLiteral("SELECT stock_code, volume, price, strategy_no FROM orders ORDER BY id"));
+    }
+
+    QStringList journalNotes() const
+    {
+        return journalRows(QStringLiteral("SELECT note FROM orders ORDER BY id"));
+    }
+
+    QString inbox() const { return m_strInbox; }
+    QString dataDir() const { return m_strData; }
+    QProcess& process() { return m_process; }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_strData;
+    QString m_strInbox;
+    QProcess m_process;
+    QString m_strOut;
+    QString m_strErr;
+};
+
+} // namespace
+
+TEST(HostApp, HelpDocumentsEveryOption)
+{
+    QProcess process;
+    process.start(QStringLiteral(BATCHORDER_HOST_EXE), {QStringLiteral("--help")});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QString strHelp = QString::fromUtf8(process.readAllStandardOutput());
+    for (const char* szOption : {"--profile", "--data-dir", "--headless", "--watch", "--auto-dispatch", "--listen",
+                                 "--log-config"})
+        EXPECT_TRUE(strHelp.contains(QLatin1String(szOption))) << szOption;
+}
+
+TEST(HostApp, BrokenProfileStopsTheHostNamingFileAndKey)
+{
+    QTemporaryDir dir;
+    const QString strProfile = dir.filePath(QStringLiteral("broken.json"));
+    // The sample profile without its instrument directory.
+    QFile sample(CTestHost::sampleProfilePath());
+    ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
+    QJsonObject root = QJsonDocument::fromJson(sample.readAll()).object();
+    ASSERT_TRUE(root.contains(QStringLiteral("instruments")));
+    root.remove(QStringLiteral("instruments"));
+    QFile file(strProfile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(root).toJson());
+    file.close();
+
+    QProcess process;
+    process.start(QStringLiteral(BATCHORDER_HOST_EXE),
+                  {QStringLiteral("--headless"), QStringLiteral("--profile"), strProfile, QStringLiteral("--data-dir"),
+                   dir.filePath(QStringLiteral("data"))});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 1);
+    const QString strError = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_TRUE(strError.contains(strProfile)) << strError.toStdString();
+    EXPECT_TRUE(strError.contains(QStringLiteral("instruments"))) << strError.toStdString();
+}
+
+TEST(HostApp, WatchedFilesEndInTheBackupAndTheJournal)
+{
+    HostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"), QStringLiteral("--auto-dispatch")});
+    ASSERT_TRUE(host.waitForOutput(QStringLiteral(" [system] start!"))) << host.stderrText().toStdString();
+
+    ASSERT_TRUE(host.writeInstructions(QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,买入测试\n"
+                                                      "cancel_order,8880000001,123456,,,,2,2\n")));
+    ASSERT_TRUE(host.waitForOutput(QStringLiteral("用户下出 1 条指令!"))) << host.stdoutText().toStdString();
+    ASSERT_TRUE(host.writeInstructions(QStringLiteral("24,0,12.3,000001,200,8880000001,2,2\nnot,a,line\n")));
+    ASSERT_TRUE(host.waitForOutput(QStringLiteral("参数非法(not,a,line)!")));
+    ASSERT_TRUE(waitUntil([&] { return host.journalOrders().size() == 2; }));
+
+    EXPECT_EQ(host.terminate(), 0);
+    const QString strOut = host.stdoutText();
+    EXPECT_TRUE(strOut.contains(QStringLiteral(" [system] stop!")));
+
+    EXPECT_EQ(host.journalOrders(),
+              (QStringList{QStringLiteral("600000|100|10.5|999"), QStringLiteral("000001|200|12.3|999")}));
+    const QString strBackup = host.backupText();
+    EXPECT_TRUE(strBackup.contains(QStringLiteral("买入测试")));
+    EXPECT_EQ(strBackup.count(QLatin1Char('\n')), 4) << "header, order, cancel, order";
+}
+
+TEST(HostApp, ShortcutTextsArriveOverTheLocalSocket)
+{
+    HostProcess host({QStringLiteral("--listen"), QStringLiteral("bo.sock")});
+    ASSERT_TRUE(host.process().waitForStarted());
+    const QString strSocket = host.dataDir() + QStringLiteral("/bo.sock");
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(strSocket); })) << host.stderrText().toStdString();
+
+    auto send = [&](const QByteArray& text) {
+        QLocalSocket socket;
+        socket.connectToServer(strSocket);
+        if (!socket.waitForConnected(5000))
+            return QByteArray("no connection");
+        socket.write(text + '\0');
+        socket.waitForBytesWritten(5000);
+        QByteArray reply;
+        while (!reply.contains('\n') && socket.waitForReadyRead(5000))
+            reply += socket.readAll();
+        return reply;
+    };
+    EXPECT_EQ(send("BatchOrder:23,0,10.5,600000,100,8880000001,2,2\n"), QByteArray("OK taken\n"));
+    EXPECT_TRUE(send("23,0,10.5,600000,100,8880000001,2,2").startsWith("ERROR"));
+    ASSERT_TRUE(host.waitForOutput(QStringLiteral("接收到 2 条下单参数(下单: 1条")));
+
+    EXPECT_EQ(host.terminate(), 0);
+    EXPECT_TRUE(host.stderrText().contains(QStringLiteral("1 record(s) still pending")));
+    EXPECT_TRUE(host.journalOrders().isEmpty()) << "nothing triggered a dispatch";
+}
+
+TEST(HostApp, ThousandFilesBackToBackEachOrderPlacedAndBackedUpExactlyOnce)
+{
+    constexpr int kFiles = 1000;
+    HostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"), QStringLiteral("--auto-dispatch")});
+    ASSERT_TRUE(host.waitForOutput(QStringLiteral(" [system] start!"))) << host.stderrText().toStdString();
+
+    // The first order waits out its second and triggers the checker; from then on every file goes out
+    // as soon as it is read.
+    ASSERT_TRUE(host.writeInstructions(QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,warm-up\n")));
+    ASSERT_TRUE(waitUntil([&] { return host.journalNotes().size() == 1; }));
+
+    for (int i = 0; i < kFiles; ++i)
+    {
+        ASSERT_TRUE(host.writeInstructions(QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,f%1-a\n"
+                                                          "24,0,9.8,000001,200,8880000001,2,2,,f%1-b\n")
+                                               .arg(i)))
+            << "file " << i;
+    }
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            host.drain();
+            return host.journalNotes().size() >= 1 + 2 * kFiles;
+        },
+        std::chrono::seconds(120)))
+        << host.journalNotes().size();
+    EXPECT_EQ(host.terminate(), 0);
+
+    const QStringList notes = host.journalNotes();
+    EXPECT_EQ(notes.size(), 1 + 2 * kFiles);
+    EXPECT_EQ(QSet<QString>(notes.begin(), notes.end()).size(), notes.size()) << "an order was placed twice";
+    QStringList backupNotes;
+    for (const QString& strRow : host.backupText().split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1))
+        backupNotes << strRow.section(QLatin1Char(','), 9, 9);
+    EXPECT_EQ(backupNotes.size(), 1 + 2 * kFiles);
+    EXPECT_EQ(QSet<QString>(backupNotes.begin(), backupNotes.end()).size(), backupNotes.size());
+    for (int i = 0; i < kFiles; i += 97)
+    {
+        EXPECT_TRUE(notes.contains(QStringLiteral("f%1-a").arg(i)));
+        EXPECT_TRUE(backupNotes.contains(QStringLiteral("f%1-b").arg(i)));
+    }
+}
