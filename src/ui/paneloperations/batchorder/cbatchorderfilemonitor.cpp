@@ -225,6 +225,8 @@ void CBatchOrderFileMonitor::tryCsvRead()
     {
         file.close();
         BO_LOG_ERROR("open failed!");
+        // The file left aside is the only copy of its lines: the next file must not be renamed onto it.
+        ++m_nTmpIndex;
         return;
     }
     QTextStream stream(&file);
