@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
@@ -230,6 +231,9 @@ TEST(HostApp, ShortcutTextsArriveOverTheLocalSocket)
     ASSERT_TRUE(host.process().waitForStarted());
     const QString strSocket = host.dataDir() + QStringLiteral("/bo.sock");
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(strSocket); })) << host.stderrText().toStdString();
+    EXPECT_EQ(QFileInfo(strSocket).permissions() &
+                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+              QFile::Permissions()) << "only the owner may hand over orders";
 
     auto send = [&](const QByteArray& text) {
         QLocalSocket socket;

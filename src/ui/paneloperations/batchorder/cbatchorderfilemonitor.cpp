@@ -44,11 +44,21 @@ thread_local const CBatchOrderFileMonitor* t_pReaderOf = nullptr;
 // appears later, the poll covers the gap.
 const double kWatchRetryMSec = 1000.0;
 
-std::string systemMessage(int nError)
+// System messages come in the system's 8-bit encoding: the ANSI code page on Windows (GBK on a Chinese
+// system), the locale's encoding (usually UTF-8) elsewhere.
+std::string systemTextToUtf8(std::string strText)
 {
-    std::string strText = std::strerror(nError);
+#ifdef _WIN32
     utils::safeGbk2Utf8(strText);
     return strText;
+#else
+    return QString::fromLocal8Bit(strText.c_str()).toUtf8().toStdString();
+#endif
+}
+
+std::string systemMessage(int nError)
+{
+    return systemTextToUtf8(std::strerror(nError));
 }
 
 } // namespace
@@ -214,9 +224,7 @@ void CBatchOrderFileMonitor::tryCsvRead()
     if (error)
     {
         ++m_nTmpIndex;
-        std::string strMessage = error.message();
-        utils::safeGbk2Utf8(strMessage);
-        BO_LOG_ERROR("rename failed!{0}", strMessage);
+        BO_LOG_ERROR("rename failed!{0}", systemTextToUtf8(error.message()));
         return;
     }
 
