@@ -1,5 +1,6 @@
 #include "cbatchorderdata.h"
 
+#include "batchordercommon.h"
 #include "cbatchorderlinesplitter.h"
 #include "cbatchordermanager.h"
 
@@ -21,7 +22,6 @@ namespace TC {
 
 namespace {
 
-constexpr int kBatchOrderStrategy = 999;
 constexpr int kColumnCount = 14;      // columns past EXTRAPARAM are ignored
 constexpr qint64 kMaxLineAgeSec = 60; // older INSERTTIME values are stale
 constexpr qint64 kNoInsertTime = -1;  // writers that do not stamp their lines put -1
@@ -60,16 +60,6 @@ void reportError(const QString& strText, bool bLog)
 {
     if (CBatchOrderManager* pManager = CBatchOrderManager::instance())
         pManager->showMsg(MSG_LEVEL_ERROR, strText, bLog);
-}
-
-std::string toUtf8(const QString& str)
-{
-    return str.toUtf8().toStdString();
-}
-
-COrderService* orderService()
-{
-    return utils::CManualSingletonT<COrderService>::instance();
 }
 
 // The account a cancel line names: the host's key for it, else the data centre's, else the id as written.

@@ -1,5 +1,6 @@
 #include "cbatchorderhelper.h"
 
+#include "batchordercommon.h"
 #include "batchorderlog.h"
 #include "cbatchorderdata.h"
 #include "cbatchordermanager.h"
@@ -67,7 +68,6 @@ EOrderGroup groupOf(int nOrderType)
     return GROUP_GENERAL;
 }
 
-const int s_nBatchOrderStrategyNo = 999;
 const int s_nBatchOrderStrategyFlag = 10;
 const int s_nSpecialPriceCode = 9003;
 
@@ -81,12 +81,6 @@ bool isMissingNumber(double dValue)
 int volumeOf(const CBatchOrderData& data)
 {
     return static_cast<int32_t>(static_cast<uint32_t>(data.m_nVolume));
-}
-
-std::string toUtf8(const QString& strText)
-{
-    const QByteArray bytes = strText.toUtf8();
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 void cleanParamText(QString& strText)
@@ -168,7 +162,7 @@ COrderServiceDbfHelper* dbfHelper()
 {
     // The helper is stateless; without an installed order service a local one reads the text alike.
     static COrderServiceDbfHelper s_fallback;
-    COrderService* pService = utils::CManualSingletonT<COrderService>::instance();
+    COrderService* pService = orderService();
     COrderServiceDbfHelper* pHelper = pService ? pService->getDbfHelper() : nullptr;
     return pHelper ? pHelper : &s_fallback;
 }
@@ -480,7 +474,7 @@ void CBatchOrderHelper::finish(const boost::shared_ptr<CBatchOrderData>& pData, 
                                const QString& strSblx)
 {
     const int nBroker = orderParam.m_strBrokerType.toInt(nullptr, 10);
-    orderParam.m_nStrategyNo = s_nBatchOrderStrategyNo;
+    orderParam.m_nStrategyNo = kBatchOrderStrategy;
     orderParam.m_nStrategyFlag = s_nBatchOrderStrategyFlag;
     orderParam.m_strSeq = QString::number(pData->m_nSeq);
     orderParam.m_strStrategyName = toUtf8(pData->m_strStrategy);

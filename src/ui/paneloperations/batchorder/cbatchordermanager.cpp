@@ -1,5 +1,6 @@
 #include "cbatchordermanager.h"
 
+#include "batchordercommon.h"
 #include "batchorderlog.h"
 #include "cbatchorderbackupwriter.h"
 #include "cbatchorderdata.h"
@@ -21,18 +22,7 @@ namespace TC {
 
 namespace {
 
-constexpr int kBatchOrderStrategy = 999;
 const QString kShortcutPrefix = QStringLiteral("BatchOrder:");
-
-COrderService* orderService()
-{
-    return utils::CManualSingletonT<COrderService>::instance();
-}
-
-std::string toUtf8(const QString& str)
-{
-    return str.toUtf8().toStdString();
-}
 
 } // namespace
 

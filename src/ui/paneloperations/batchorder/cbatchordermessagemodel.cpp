@@ -1,5 +1,6 @@
 #include "cbatchordermessagemodel.h"
 
+#include "batchordercommon.h"
 #include "batchorderlog.h"
 
 #include <boost/make_shared.hpp>
@@ -17,7 +18,7 @@ void CBatchOrderMessageModel::updateData(EBatchOrderMsgLevel eLevel, const QStri
             m_sigMessage(pData);
     }
     if (bLog)
-        BO_LOG_INFO("{}", strText.toUtf8().toStdString());
+        BO_LOG_INFO("{}", toUtf8(strText));
 }
 
 std::vector<boost::shared_ptr<CBatchOrderMessageData>> CBatchOrderMessageModel::getAllMsgs() const
