@@ -30,6 +30,7 @@
 #include <X11/keysym.h>
 
 #include <poll.h>
+#include <signal.h>
 
 using namespace TC;
 
@@ -354,6 +355,8 @@ public:
         m_process.kill();
         m_process.waitForFinished();
     }
+    // A server that stops answering, as a hung one does; SIGCONT lets it go on.
+    void signal(int nSignal) { ::kill(static_cast<pid_t>(m_process.processId()), nSignal); }
 
 private:
     QProcess m_process;
@@ -401,6 +404,25 @@ TEST_F(X11KeyHookFailures, LostServerIsLoggedAndTheProcessCarriesOn)
     auto stopping = std::async(std::launch::async, [&hook] { hook.stop(); });
     ASSERT_EQ(stopping.wait_for(kDeadline), std::future_status::ready);
     EXPECT_FALSE(hook.isRunning());
+}
+
+TEST_F(X11KeyHookFailures, ServerThatStopsAnsweringIsLeftAndStopReturns)
+{
+    CPrivateXServer server;
+    ASSERT_FALSE(server.display().isEmpty()) << "Xvfb did not start";
+    CLogCapture capture;
+    CX11KeyHook hook([](int, int) {});
+    QString strError;
+    ASSERT_TRUE(hook.start(server.display(), strError)) << strError.toStdString();
+
+    server.signal(SIGSTOP);
+    auto stopping = std::async(std::launch::async, [&hook] { hook.stop(); });
+    const bool bStopped = stopping.wait_for(kDeadline) == std::future_status::ready;
+    server.signal(SIGCONT);
+    ASSERT_TRUE(bStopped);
+    EXPECT_FALSE(hook.isRunning());
+    EXPECT_TRUE(capture.contains("global key hook: X display " + server.display().toStdString() +
+                                 " does not end the recording; leaving it"));
 }
 
 } // namespace

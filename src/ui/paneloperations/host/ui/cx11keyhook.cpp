@@ -8,8 +8,10 @@
 #include <map>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 // X headers last: they define macros (None, KeyPress, Bool, Status) that clash with Qt's names.
 #include <X11/XKBlib.h>
@@ -93,13 +95,24 @@ int takeLastError(Display* pDisplay)
     return std::exchange(g_lastErrors[pDisplay], Success);
 }
 
-void closeHookDisplay(Display* pDisplay)
+// Connections to a server that is gone or does not answer. Xlib cannot close them safely (closing
+// talks to the server, and Xlib's state after a lost connection is fit only for exiting), so their
+// sockets are closed and the rest is kept, never touched again.
+std::vector<Display*> g_abandonedDisplays;
+
+void closeHookDisplay(Display* pDisplay, bool bAbandon)
 {
     if (!pDisplay)
         return;
-    XCloseDisplay(pDisplay);
+    if (!bAbandon)
+        XCloseDisplay(pDisplay);
     std::lock_guard<std::mutex> lock(g_displaysMutex);
     g_lastErrors.erase(pDisplay);
+    if (bAbandon)
+    {
+        ::close(ConnectionNumber(pDisplay));
+        g_abandonedDisplays.push_back(pDisplay);
+    }
 }
 
 } // namespace
@@ -186,6 +199,8 @@ bool CX11KeyHook::start(const QByteArray& displayName, QString& strError)
     }
 
     m_nDataSocket = ConnectionNumber(m_pData);
+    m_bClosingData = false;
+    m_bAbandoned = false;
     setRecordState(RECORD_STARTING);
     m_thread = std::thread([this] { run(); });
     if (!waitForState(RECORD_RUNNING, kStartTimeoutSeconds))
@@ -202,24 +217,28 @@ void CX11KeyHook::stop()
     if (m_thread.joinable())
     {
         m_bStopping = true;
-        XRecordDisableContext(m_pControl, m_nContext);
-        XFlush(m_pControl);
+        if (!waitForState(RECORD_ENDED, 0)) // a recording that ended by itself has lost its server
+        {
+            XRecordDisableContext(m_pControl, m_nContext);
+            XFlush(m_pControl);
+        }
         if (!waitForState(RECORD_ENDED, kStopGraceSeconds))
         {
             std::lock_guard<std::mutex> lock(m_stateMutex);
-            if (m_eRecordState != RECORD_ENDED)
+            if (!m_bClosingData)
             {
                 LOG4CXX_WARN(g_TTStdLogger, fmt::format("global key hook: X display {0} does not end the "
-                                                        "recording; cutting the connection",
+                                                        "recording; leaving it",
                                                         m_strDisplay.toStdString()));
                 // Unblocks the thread's read whatever the server does.
+                m_bAbandoned = true;
                 ::shutdown(m_nDataSocket, SHUT_RDWR);
             }
         }
         m_thread.join();
         m_bStopping = false;
     }
-    if (m_pControl && m_nContext)
+    if (m_pControl && m_nContext && !m_bAbandoned)
         XRecordFreeContext(m_pControl, m_nContext);
     m_nContext = 0;
     closeDisplays();
@@ -234,18 +253,21 @@ void CX11KeyHook::run()
     XRecordEnableContext(m_pData, m_nContext, &CX11RecordCallbacks::intercept,
                          reinterpret_cast<XPointer>(this));
 
-    bool bWasRunning = false;
+    bool bLost = false;
     {
         std::lock_guard<std::mutex> lock(m_stateMutex);
-        bWasRunning = m_eRecordState == RECORD_RUNNING;
-        closeHookDisplay(m_pData);
-        closeHookDisplay(m_pKeymap);
-        m_pData = nullptr;
-        m_pKeymap = nullptr;
-        m_eRecordState = RECORD_ENDED;
+        // A recording that ends without being asked to has lost its server (or never had it).
+        m_bAbandoned = m_bAbandoned || !m_bStopping;
+        bLost = m_eRecordState == RECORD_RUNNING && !m_bStopping;
+        // From here on stop must not cut the socket: it is about to be closed, and its number reused.
+        m_bClosingData = true;
     }
-    m_stateChanged.notify_all();
-    if (bWasRunning && !m_bStopping)
+    closeHookDisplay(m_pData, m_bAbandoned);
+    closeHookDisplay(m_pKeymap, m_bAbandoned);
+    m_pData = nullptr;
+    m_pKeymap = nullptr;
+    setRecordState(RECORD_ENDED);
+    if (bLost)
         LOG4CXX_ERROR(
             g_TTStdLogger,
             fmt::format("global key hook: the connection to X display {0} ended; keys typed outside "
@@ -352,13 +374,14 @@ void CX11KeyHook::refreshModifierMasks()
 
 void CX11KeyHook::closeDisplays()
 {
-    closeHookDisplay(m_pKeymap);
-    closeHookDisplay(m_pData);
-    closeHookDisplay(m_pControl);
+    closeHookDisplay(m_pKeymap, m_bAbandoned);
+    closeHookDisplay(m_pData, m_bAbandoned);
+    closeHookDisplay(m_pControl, m_bAbandoned);
     m_pKeymap = nullptr;
     m_pData = nullptr;
     m_pControl = nullptr;
     m_nDataSocket = -1;
+    m_bAbandoned = false;
 }
 
 } // namespace TC

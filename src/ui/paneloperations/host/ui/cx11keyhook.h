@@ -77,9 +77,11 @@ private:
     CX11KeyTranslator m_translator; // the hook thread's while it runs
     std::bitset<256> m_keysDown;    // the hook thread's while it runs
 
-    std::mutex m_stateMutex; // guards the state, and the data connection's end against stop's cut
+    std::mutex m_stateMutex; // never held while Xlib holds a connection's lock
     std::condition_variable m_stateChanged;
     ERecordState m_eRecordState = RECORD_ENDED;
+    bool m_bClosingData = false; // the hook thread closes the data connection: stop may no longer cut it
+    bool m_bAbandoned = false;   // the server is gone or does not answer: no request goes to it again
     std::atomic<bool> m_bStopping{false};
     std::thread m_thread;
 };
