@@ -55,6 +55,14 @@ QStringList threadNames()
     return names;
 }
 
+// Runs the call on another thread; false if it has not returned by the deadline. A hang is the fault
+// looked for: the deadline only reports it (the test then waits for the call all the same).
+template <class Call> bool returnsInTime(Call call)
+{
+    auto returned = std::async(std::launch::async, call);
+    return returned.wait_for(kDeadline) == std::future_status::ready;
+}
+
 // Another application on the X server: a window of its own connection that holds the input focus and
 // counts the key presses it receives, and a keyboard that types through XTest as a user would.
 class COtherApplication
@@ -266,9 +274,7 @@ TEST_F(X11KeyHookTest, RemovingTheHookEndsItsThreadPromptlyAndTwiceIsHarmless)
     for (int nRound = 0; nRound < 3; ++nRound)
     {
         EXPECT_TRUE(threadNames().contains(QStringLiteral("global_key_hook")));
-        // A hang here is the failure: the deadline only keeps the test from hanging with it.
-        auto removal = std::async(std::launch::async, [this] { m_pShortcuts->removeHook(); });
-        ASSERT_EQ(removal.wait_for(kDeadline), std::future_status::ready);
+        ASSERT_TRUE(returnsInTime([this] { m_pShortcuts->removeHook(); }));
         m_pShortcuts->removeHook();
         EXPECT_EQ(m_pShortcuts->hookKind(), CShortcutManager::HOOK_NONE);
         EXPECT_FALSE(threadNames().contains(QStringLiteral("global_key_hook")));
@@ -363,6 +369,7 @@ private:
     QByteArray m_display;
 };
 
+// A hook on a server of the test's own, which the test can take away.
 class X11KeyHookFailures : public ::testing::Test
 {
 protected:
@@ -371,58 +378,55 @@ protected:
         if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
             GTEST_SKIP() << "Xvfb not installed (scripts/bootstrap.sh installs it)";
     }
+
+    void startOn(const CPrivateXServer& server)
+    {
+        ASSERT_FALSE(server.display().isEmpty()) << "Xvfb did not start";
+        QString strError;
+        ASSERT_TRUE(m_hook.start(server.display(), strError)) << strError.toStdString();
+    }
+
+    CLogCapture m_capture;
+    CX11KeyHook m_hook{[](int, int) {}};
 };
 
 TEST_F(X11KeyHookFailures, RefusedStartsSayWhyAndLeaveNothingRunning)
 {
-    CX11KeyHook hook([](int, int) {});
     QString strError;
-    EXPECT_FALSE(hook.start(":1999", strError));
+    EXPECT_FALSE(m_hook.start(":1999", strError));
     EXPECT_EQ(strError, QStringLiteral("cannot open X display :1999"));
-    EXPECT_FALSE(hook.isRunning());
+    EXPECT_FALSE(m_hook.isRunning());
 
     CPrivateXServer server({QStringLiteral("-extension"), QStringLiteral("RECORD")});
     ASSERT_FALSE(server.display().isEmpty()) << "Xvfb did not start";
-    EXPECT_FALSE(hook.start(server.display(), strError));
+    EXPECT_FALSE(m_hook.start(server.display(), strError));
     EXPECT_EQ(strError,
               QStringLiteral("X display %1 has no RECORD extension").arg(QString(server.display())));
-    EXPECT_FALSE(hook.isRunning());
+    EXPECT_FALSE(m_hook.isRunning());
 }
 
 TEST_F(X11KeyHookFailures, LostServerIsLoggedAndTheProcessCarriesOn)
 {
     CPrivateXServer server;
-    ASSERT_FALSE(server.display().isEmpty()) << "Xvfb did not start";
-    CLogCapture capture;
-    CX11KeyHook hook([](int, int) {});
-    QString strError;
-    ASSERT_TRUE(hook.start(server.display(), strError)) << strError.toStdString();
-
+    ASSERT_NO_FATAL_FAILURE(startOn(server));
     server.kill();
-    EXPECT_TRUE(
-        capture.waitForCount("the connection to X display " + server.display().toStdString() + " ended", 1));
-    auto stopping = std::async(std::launch::async, [&hook] { hook.stop(); });
-    ASSERT_EQ(stopping.wait_for(kDeadline), std::future_status::ready);
-    EXPECT_FALSE(hook.isRunning());
+    EXPECT_TRUE(m_capture.waitForCount(
+        "the connection to X display " + server.display().toStdString() + " ended", 1));
+    ASSERT_TRUE(returnsInTime([this] { m_hook.stop(); }));
+    EXPECT_FALSE(m_hook.isRunning());
 }
 
 TEST_F(X11KeyHookFailures, ServerThatStopsAnsweringIsLeftAndStopReturns)
 {
     CPrivateXServer server;
-    ASSERT_FALSE(server.display().isEmpty()) << "Xvfb did not start";
-    CLogCapture capture;
-    CX11KeyHook hook([](int, int) {});
-    QString strError;
-    ASSERT_TRUE(hook.start(server.display(), strError)) << strError.toStdString();
-
+    ASSERT_NO_FATAL_FAILURE(startOn(server));
     server.signal(SIGSTOP);
-    auto stopping = std::async(std::launch::async, [&hook] { hook.stop(); });
-    const bool bStopped = stopping.wait_for(kDeadline) == std::future_status::ready;
+    const bool bStopped = returnsInTime([this] { m_hook.stop(); });
     server.signal(SIGCONT);
     ASSERT_TRUE(bStopped);
-    EXPECT_FALSE(hook.isRunning());
-    EXPECT_TRUE(capture.contains("global key hook: X display " + server.display().toStdString() +
-                                 " does not end the recording; leaving it"));
+    EXPECT_FALSE(m_hook.isRunning());
+    EXPECT_TRUE(m_capture.contains("global key hook: X display " + server.display().toStdString() +
+                                   " does not end the recording; leaving it"));
 }
 
 } // namespace
