@@ -97,8 +97,9 @@ int takeLastError(Display* pDisplay)
 
 // Connections to a server that is gone or does not answer. Xlib cannot close them safely (closing
 // talks to the server, and Xlib's state after a lost connection is fit only for exiting), so their
-// sockets are closed and the rest is kept, never touched again.
-std::vector<Display*> g_abandonedDisplays;
+// sockets are closed and the rest is kept, never touched again (and never destroyed, so that it stays
+// reachable and no leak checker mistakes it for lost memory).
+std::vector<Display*>* g_pAbandonedDisplays = new std::vector<Display*>;
 
 void closeHookDisplay(Display* pDisplay, bool bAbandon)
 {
@@ -111,7 +112,7 @@ void closeHookDisplay(Display* pDisplay, bool bAbandon)
     if (bAbandon)
     {
         ::close(ConnectionNumber(pDisplay));
-        g_abandonedDisplays.push_back(pDisplay);
+        g_pAbandonedDisplays->push_back(pDisplay);
     }
 }
 
