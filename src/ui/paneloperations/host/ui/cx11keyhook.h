@@ -65,10 +65,10 @@ private:
     KeyHandler m_handler;
     QString m_strDisplay;
 
-    // Once Xlib has reported a lost connection, only the thread it reported it on may touch that
-    // connection again. So each connection has one user: the control connection is start's and
-    // stop's; the data connection (where the recording arrives) and the keymap connection (key symbol
-    // lookups) belong to the hook thread from its start, and it closes them when it ends.
+    // Each connection has one user: the control connection is start's and stop's; the data connection
+    // (where the recording arrives) and the keymap connection (key symbol lookups) belong to the hook
+    // thread from its start, and it closes them when it ends. Connections to a server that is gone or
+    // hung are abandoned, not closed: Xlib's state after a lost connection is fit only for exiting.
     _XDisplay* m_pControl = nullptr;
     _XDisplay* m_pData = nullptr;
     _XDisplay* m_pKeymap = nullptr;
