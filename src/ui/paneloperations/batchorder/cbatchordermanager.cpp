@@ -66,6 +66,7 @@ void CBatchOrderManager::init()
     CBatchOrderSmartKeyChecker::instance()->init();
     m_connections.push_back(CBatchOrderSmartKeyChecker::instance()->m_sigTrigger.connect(
         boost::bind(&CBatchOrderManager::slotAutoTrigger, this)));
+    CBatchOrderSmartKeyChecker::instance()->attach(this);
 
     getConsoleModel();
 
@@ -80,6 +81,9 @@ CBatchOrderManager::~CBatchOrderManager()
         connection.disconnect();
     m_connections.clear();
     m_pFileMonitor.reset(); // stops and joins the reader thread
+    // A check of the queue under way on the checker's thread ends, its fire included.
+    if (CBatchOrderSmartKeyChecker* pChecker = CBatchOrderSmartKeyChecker::instance())
+        pChecker->detach(this);
     m_pBackupWriter.reset();
     m_pHelper.reset();
 }
@@ -109,13 +113,15 @@ void CBatchOrderManager::startFileMonitor(const QString& strPath)
 
 void CBatchOrderManager::stopFileMonitor()
 {
+    // The automatic trigger first: once it returns no fire is under way, so none meets the strategy
+    // stopped half-way through its dispatch.
+    CBatchOrderSmartKeyChecker::instance()->stop();
     if (COrderService* pService = orderService())
     {
         QString strError;
         pService->stopOrderStrategy(kBatchOrderStrategy, strError);
     }
     showMsg(MSG_LEVEL_SYSTEM, QStringLiteral("stop!"), true);
-    CBatchOrderSmartKeyChecker::instance()->stop();
     if (m_pFileMonitor)
         m_pFileMonitor->stopCsvMonitor();
 }
