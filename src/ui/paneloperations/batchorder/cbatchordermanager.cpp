@@ -236,26 +236,43 @@ void CBatchOrderManager::tryOrder()
 {
     if (!m_pHelper)
         return;
+    COrderService* pService = orderService();
+    boost::shared_ptr<COrderStrategy> pStrategy;
+    int nNotPlaced = 0;
     QVector<COrderParam> orders;
     QVector<boost::shared_ptr<CBatchOrderData>> changed;
     {
         boost::recursive_mutex::scoped_lock lock(m_mutex);
-        // A record counts as dispatched once it was handed to the conversion, whatever came of it.
-        changed = takePending(1, [&](const boost::shared_ptr<CBatchOrderData>& pData) {
-            m_pHelper->buildOrderParam(pData, orders);
-        });
-        if (!changed.isEmpty())
+        if (m_pendingDatas.empty())
+            return;
+        // Without a running strategy nothing could be placed: the records wait for a later trigger
+        // rather than count as dispatched.
+        if (pService)
+            pStrategy = pService->getStrategyRef(kBatchOrderStrategy);
+        if (!pStrategy)
+        {
+            nNotPlaced = static_cast<int>(m_pendingDatas.size());
+        }
+        else
+        {
+            // A record counts as dispatched once it was handed to the conversion, whatever came of it.
+            changed = takePending(1, [&](const boost::shared_ptr<CBatchOrderData>& pData) {
+                m_pHelper->buildOrderParam(pData, orders);
+            });
             m_sigNewDatas(changed);
+        }
     }
 
+    if (!pStrategy)
+    {
+        showMsg(MSG_LEVEL_ERROR, QStringLiteral("批量下单策略未运行, %1 条指令未下出!").arg(nNotPlaced),
+                true);
+        return;
+    }
     if (orders.isEmpty())
         return;
     showMsg(MSG_LEVEL_ORDER, QStringLiteral("用户下出 %1 条指令!").arg(orders.size()), true);
-    COrderService* pService = orderService();
-    if (!pService)
-        return;
-    if (boost::shared_ptr<COrderStrategy> pStrategy = pService->getStrategyRef(orders.front().m_nStrategyNo))
-        pService->placeOrders(pStrategy, orders);
+    pService->placeOrders(pStrategy, orders);
 }
 
 void CBatchOrderManager::onGlobalKeyEvent(int nKey, int nState)
