@@ -17,6 +17,10 @@
 
 #include <boost/bind/bind.hpp>
 #include <boost/make_shared.hpp>
+#include <boost/thread/condition_variable.hpp>
+
+#include <algorithm>
+#include <vector>
 
 namespace TC {
 
@@ -27,6 +31,56 @@ const QString kShortcutPrefix = QStringLiteral("BatchOrder:");
 } // namespace
 
 CBatchOrderManager* CBatchOrderManager::m_pInstance = nullptr;
+
+// Lets work that reaches the manager from another thread run only while the manager lives: close()
+// turns later work into nothing and waits for the work under way, except the closing thread's own.
+struct CBatchOrderManager::CTaskGuard
+{
+    template <class Function> void run(const Function& function)
+    {
+        if (!enter())
+            return;
+        struct CLeave
+        {
+            CTaskGuard& m_guard;
+            ~CLeave() { m_guard.leave(); }
+        } leave{*this};
+        function();
+    }
+
+    void close()
+    {
+        boost::mutex::scoped_lock lock(m_mutex);
+        m_bClosed = true;
+        const boost::thread::id self = boost::this_thread::get_id();
+        m_cond.wait(lock, [&] {
+            return std::all_of(m_running.begin(), m_running.end(),
+                               [&](const boost::thread::id& id) { return id == self; });
+        });
+    }
+
+private:
+    bool enter()
+    {
+        boost::mutex::scoped_lock lock(m_mutex);
+        if (m_bClosed)
+            return false;
+        m_running.push_back(boost::this_thread::get_id());
+        return true;
+    }
+
+    void leave()
+    {
+        boost::mutex::scoped_lock lock(m_mutex);
+        m_running.erase(std::find(m_running.begin(), m_running.end(), boost::this_thread::get_id()));
+        m_cond.notify_all();
+    }
+
+    boost::mutex m_mutex;
+    boost::condition_variable m_cond;
+    bool m_bClosed = false;
+    std::vector<boost::thread::id> m_running; // one entry per piece of work under way
+};
 
 CBatchOrderManager* CBatchOrderManager::instance()
 {
@@ -40,9 +94,18 @@ void CBatchOrderManager::initInstance(CBatchOrderManager* p)
     m_pInstance = p ? p : new CBatchOrderManager();
 }
 
-CBatchOrderManager::CBatchOrderManager()
+CBatchOrderManager::CBatchOrderManager() : m_pTaskGuard(std::make_shared<CTaskGuard>())
 {
-    init();
+    try
+    {
+        init();
+    }
+    catch (...)
+    {
+        // A manager that was never made must not stay reachable from other threads.
+        unwire();
+        throw;
+    }
 }
 
 void CBatchOrderManager::init()
@@ -59,14 +122,17 @@ void CBatchOrderManager::init()
 
     m_pStrand = utils::CSingletonT<net::RPCEngine>::instance()->getStrand("batchorder");
 
-    m_connections.push_back(utils::CSingletonT<CShortcutManager>::instance()->m_sigGlobalKey.connect(
-        boost::bind(&CBatchOrderManager::onGlobalKeyEvent, this, boost::placeholders::_1, boost::placeholders::_2)));
-
+    // The checker before the connections: if its thread cannot start, nothing reaches this manager yet.
     CBatchOrderSmartKeyChecker::setInstance(boost::make_shared<CBatchOrderSmartKeyChecker>());
-    CBatchOrderSmartKeyChecker::instance()->init();
-    m_connections.push_back(CBatchOrderSmartKeyChecker::instance()->m_sigTrigger.connect(
-        boost::bind(&CBatchOrderManager::slotAutoTrigger, this)));
-    CBatchOrderSmartKeyChecker::instance()->attach(this);
+    CBatchOrderSmartKeyChecker* pChecker = CBatchOrderSmartKeyChecker::instance();
+    pChecker->init();
+    m_connections.emplace_back(
+        pChecker->m_sigTrigger.connect(boost::bind(&CBatchOrderManager::slotAutoTrigger, this)));
+    m_connections.emplace_back(utils::CSingletonT<CShortcutManager>::instance()->m_sigGlobalKey.connect(
+        [this, pGuard = m_pTaskGuard](int nKey, int nState) {
+            pGuard->run([&] { onGlobalKeyEvent(nKey, nState); });
+        }));
+    pChecker->attach(this);
 
     getConsoleModel();
 
@@ -75,17 +141,28 @@ void CBatchOrderManager::init()
 
 CBatchOrderManager::~CBatchOrderManager()
 {
-    // Cut every connection into this object, the checker's included, and stop the reader thread, so
-    // that the manager may also be destroyed while monitoring still runs.
-    for (auto& connection : m_connections)
-        connection.disconnect();
+    // The manager may also be destroyed while monitoring still runs and work is under way.
+    unwire();
+    m_pBackupWriter.reset();
+    m_pHelper.reset();
+}
+
+void CBatchOrderManager::unwire()
+{
+    // No key event, file or fire reaches this manager any more; a reader slot under way ends with the
+    // reader thread, which the file monitor stops and joins.
     m_connections.clear();
-    m_pFileMonitor.reset(); // stops and joins the reader thread
+    m_pFileMonitor.reset();
+    // Strand tasks and key events under way end; those still queued will do nothing.
+    m_pTaskGuard->close();
     // A check of the queue under way on the checker's thread ends, its fire included.
     if (CBatchOrderSmartKeyChecker* pChecker = CBatchOrderSmartKeyChecker::instance())
         pChecker->detach(this);
-    m_pBackupWriter.reset();
-    m_pHelper.reset();
+}
+
+std::function<void()> CBatchOrderManager::guarded(std::function<void()> task) const
+{
+    return [pGuard = m_pTaskGuard, task = std::move(task)] { pGuard->run(task); };
 }
 
 void CBatchOrderManager::startFileMonitor(const QString& strPath)
@@ -154,7 +231,7 @@ void CBatchOrderManager::saveToFile(const QVector<boost::shared_ptr<CBatchOrderD
 void CBatchOrderManager::onCsvFileRead(const QStringList& lines)
 {
     QStringList copy = lines;
-    m_pStrand->post([this, copy = std::move(copy)] { intake(copy, false); });
+    m_pStrand->post(guarded([this, copy = std::move(copy)] { intake(copy, false); }));
 }
 
 bool CBatchOrderManager::shortcutOrder(const QString& strText)
@@ -163,7 +240,7 @@ bool CBatchOrderManager::shortcutOrder(const QString& strText)
         return false;
     BO_LOG_INFO("shortcut {0}", toUtf8(strText));
     const QString strPayload = strText.mid(kShortcutPrefix.size());
-    m_pStrand->post([this, strPayload] { intake(strPayload.split(QStringLiteral("\n")), true); });
+    m_pStrand->post(guarded([this, strPayload] { intake(strPayload.split(QStringLiteral("\n")), true); }));
     return true;
 }
 
@@ -298,7 +375,7 @@ void CBatchOrderManager::onGlobalKeyEvent(int nKey, int nState)
         bPending = !m_pendingDatas.empty();
     }
     if (bPending)
-        m_pStrand->post([this] { tryOrder(); });
+        m_pStrand->post(guarded([this] { tryOrder(); }));
 }
 
 void CBatchOrderManager::slotAutoTrigger()
