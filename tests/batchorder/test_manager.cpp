@@ -192,30 +192,19 @@ TEST_F(ManagerLifecycle, DestroyingWhileMonitoringStopsTheReader)
 
 namespace {
 
-// While it lives no thread can be created: each would need more stack than the address space holds.
-class CNoNewThreads
+// Makes every later thread ask for more stack than the address space holds (hence fail to start);
+// returns the default to restore.
+pthread_attr_t forbidNewThreads()
 {
-public:
-    CNoNewThreads()
-    {
-        pthread_getattr_default_np(&m_saved);
-        pthread_attr_t attr;
-        pthread_attr_init(&attr);
-        pthread_attr_setstacksize(&attr, size_t(1) << 47);
-        pthread_setattr_default_np(&attr);
-        pthread_attr_destroy(&attr);
-    }
-    ~CNoNewThreads()
-    {
-        pthread_setattr_default_np(&m_saved);
-        pthread_attr_destroy(&m_saved);
-    }
-    CNoNewThreads(const CNoNewThreads&) = delete;
-    CNoNewThreads& operator=(const CNoNewThreads&) = delete;
-
-private:
-    pthread_attr_t m_saved;
-};
+    pthread_attr_t saved;
+    pthread_getattr_default_np(&saved);
+    pthread_attr_t huge;
+    pthread_attr_init(&huge);
+    pthread_attr_setstacksize(&huge, size_t(1) << 47);
+    pthread_setattr_default_np(&huge);
+    pthread_attr_destroy(&huge);
+    return saved;
+}
 
 // Runs in a process of its own, where the process-wide checker is still to be made: its thread cannot
 // be created, so the manager's construction fails. Exits 0 when nothing of the failed manager is left
@@ -228,17 +217,16 @@ private:
     utils::CSingletonT<net::RPCEngine>::instance()->getStrand("batchorder"); // its workers run already
     const size_t nSlots = pShortcuts->m_sigGlobalKey.num_slots();
     bool bThrew = false;
+    pthread_attr_t saved = forbidNewThreads();
+    try
     {
-        CNoNewThreads noThreads;
-        try
-        {
-            CBatchOrderManager::initInstance(nullptr);
-        }
-        catch (const boost::thread_resource_error&)
-        {
-            bThrew = true;
-        }
+        CBatchOrderManager::initInstance(nullptr);
     }
+    catch (const boost::thread_resource_error&)
+    {
+        bThrew = true;
+    }
+    pthread_setattr_default_np(&saved);
     std::string strFault;
     if (!bThrew || CBatchOrderManager::instance())
         strFault += "the construction did not fail; ";
