@@ -6,6 +6,7 @@
 #include "base/cmonitorprocesschecker.h"
 #include "common/clogcapture.h"
 #include "common/ctesthost.h"
+#include "common/waituntil.h"
 #include "ui/cshortcutmanager.h"
 
 #include <gtest/gtest.h>
@@ -121,9 +122,7 @@ TEST_F(Dispatch, FileOfTwoOrdersACancelAndAnEmptyLastLine)
     file.close();
     ASSERT_TRUE(QFile::rename(file.fileName(), strPath));
     // The reader logs the file before it hands the lines over; wait for the intake itself.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (emissions().empty() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(waitUntil([&] { return !emissions().empty(); }));
     drainBatchOrderStrand();
 
     const auto all = emissions();
@@ -213,15 +212,27 @@ TEST_F(Dispatch, TryOrderWithAnEmptyQueueDoesNothing)
     EXPECT_TRUE(m_pHost->recorder()->batches().empty());
 }
 
-TEST_F(Dispatch, WithoutStrategyNothingIsPlacedAndRecordsStayDispatched)
+TEST_F(Dispatch, WithoutStrategyRecordsStayPendingAndTheConsoleSaysHowMany)
 {
     QString strError;
     m_pHost->orderService().stopOrderStrategy(kStrategy, strError);
-    intake(kBuy);
+    intake(kBuy + "\n" + kUnsupported);
+    m_emissions.clear();
+
     m_pManager->tryOrder();
     EXPECT_TRUE(m_pHost->recorder()->batches().empty());
-    ASSERT_EQ(m_pManager->getAllDatas().size(), 1);
-    EXPECT_EQ(m_pManager->getAllDatas()[0]->m_nStatus, 1);
+    EXPECT_TRUE(emissions().empty());
+    EXPECT_TRUE(consoleHas(QStringLiteral(" [error] 批量下单策略未运行, 2 条指令未下出!")));
+    EXPECT_FALSE(consoleHas(QStringLiteral(" [order] 用户下出 1 条指令!")));
+    EXPECT_FALSE(consoleHas(QStringLiteral(" [error] [参数错误] 不支持当前操作类型!!")))
+        << "nothing was converted";
+    for (const auto& pData : m_pManager->getAllDatas())
+        EXPECT_EQ(pData->m_nStatus, 0);
+
+    m_pHost->orderService().addBatchOrderStrategy(kStrategy);
+    m_pManager->tryOrder();
+    ASSERT_EQ(m_pHost->recorder()->batches().size(), 1u) << "a later trigger places what was left";
+    EXPECT_EQ(m_pHost->recorder()->batches()[0].size(), 1);
 }
 
 TEST_F(Dispatch, ClearPendingMovesRecordsBehindThePendingOnes)
@@ -242,35 +253,26 @@ TEST_F(Dispatch, ClearPendingMovesRecordsBehindThePendingOnes)
     EXPECT_EQ(m_pManager->getFrontTimetag(), datas[0]->m_nTimetag);
 }
 
-TEST_F(Dispatch, OrderKeyReleaseIsLoggedAndDispatchesNothing)
-{
-    CLogCapture capture;
-    m_pManager->setOrderSequence(QKeySequence(Qt::Key_F9));
-    intake(kBuy);
-    utils::CSingletonT<CShortcutManager>::instance()->deliverKey(Qt::Key_F9, 1);
-    drainBatchOrderStrand();
-    EXPECT_TRUE(capture.contains("[order ] receive global key state : 1"));
-    EXPECT_TRUE(m_pHost->recorder()->batches().empty());
-    EXPECT_FALSE(consoleHas(QStringLiteral(" [order] user batch order !")));
-}
-
+// Only a press of the order key, with something pending, dispatches; on the strand.
 TEST_F(Dispatch, OrderKeyPressDispatchesOnTheStrand)
 {
+    CLogCapture capture;
     m_pManager->setOrderSequence(QKeySequence::fromString(QStringLiteral("Ctrl+F9"), QKeySequence::NativeText));
     auto* pShortcuts = utils::CSingletonT<CShortcutManager>::instance();
+    auto deliver = [&](int nKey, int nState) {
+        pShortcuts->deliverKey(nKey, nState);
+        drainBatchOrderStrand();
+    };
 
-    pShortcuts->deliverKey(Qt::Key_F9 | Qt::ControlModifier, 0);
-    drainBatchOrderStrand();
+    deliver(Qt::Key_F9 | Qt::ControlModifier, 0);
     EXPECT_TRUE(consoleHas(QStringLiteral(" [order] user batch order !")));
-    EXPECT_TRUE(m_pHost->recorder()->batches().empty()) << "nothing pending, nothing dispatched";
-
     intake(kBuy);
-    pShortcuts->deliverKey(Qt::Key_F9, 0); // another key
-    drainBatchOrderStrand();
-    EXPECT_TRUE(m_pHost->recorder()->batches().empty());
+    deliver(Qt::Key_F9 | Qt::ControlModifier, 1);
+    EXPECT_TRUE(capture.contains("[order ] receive global key state : 1"));
+    deliver(Qt::Key_F9, 0); // another key
+    EXPECT_TRUE(m_pHost->recorder()->batches().empty()) << "nothing pending, a release, another key";
 
-    pShortcuts->deliverKey(Qt::Key_F9 | Qt::ControlModifier, 0);
-    drainBatchOrderStrand();
+    deliver(Qt::Key_F9 | Qt::ControlModifier, 0);
     ASSERT_EQ(m_pHost->recorder()->batches().size(), 1u);
     EXPECT_EQ(m_pHost->recorder()->batches()[0].size(), 1);
 }

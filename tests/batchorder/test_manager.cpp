@@ -3,21 +3,34 @@
 #include "cbatchordermessagemodel.h"
 #include "cbatchordersmartkeychecker.h"
 
+#include "base/cmonitorprocesschecker.h"
+#include "base/crpcengine.h"
+#include "base/utils.h"
+#include "common/clatch.h"
 #include "common/clogcapture.h"
 #include "common/ctesthost.h"
+#include "common/waituntil.h"
 #include "ui/cshortcutmanager.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 
+#include <boost/thread/exceptions.hpp>
+
+#include <functional>
 #include <thread>
+
+#include <pthread.h>
 
 using namespace TC;
 
 namespace {
 
 constexpr int kStrategy = 999;
+const QString kBuy = QStringLiteral("23,0,10.5,600000,100,8880000001,2,2");
+const QString kCancel = QStringLiteral("cancel_order,8880000001,123456,,,,2,2");
 
 // The manager is a process-wide object; each test builds a fresh one on a fresh host.
 class ManagerLifecycle : public ::testing::Test
@@ -31,6 +44,9 @@ protected:
     void TearDown() override
     {
         destroyManager();
+        // The checker outlives every manager: leave it stopped and untriggered for the next test.
+        if (CBatchOrderSmartKeyChecker* pChecker = CBatchOrderSmartKeyChecker::instance())
+            pChecker->stop();
         m_pHost.reset();
     }
 
@@ -38,6 +54,12 @@ protected:
     {
         CBatchOrderManager::initInstance(nullptr);
         return CBatchOrderManager::instance();
+    }
+
+    CBatchOrderManager* createManagerWithStrategy()
+    {
+        m_pHost->orderService().addBatchOrderStrategy(kStrategy);
+        return createManager();
     }
 
     static void destroyManager()
@@ -85,17 +107,6 @@ TEST_F(ManagerLifecycle, SecondInitInstanceKeepsTheFirst)
     EXPECT_EQ(CBatchOrderManager::instance(), pFirst);
 }
 
-TEST_F(ManagerLifecycle, ConsoleModelIsCreatedOnceAndKeptForLife)
-{
-    CBatchOrderManager* pManager = createManager();
-    const auto pModel = pManager->getConsoleModel();
-    ASSERT_TRUE(pModel);
-    pManager->showMsg(MSG_LEVEL_SYSTEM, QStringLiteral("hello"), false);
-    EXPECT_EQ(pManager->getConsoleModel(), pModel);
-    ASSERT_EQ(pModel->getAllMsgs().size(), 1u);
-    EXPECT_EQ(pModel->getAllMsgs()[0]->getMsg().mid(12), QStringLiteral(" [system] hello"));
-}
-
 TEST_F(ManagerLifecycle, StartWithEmptyPathOnlyStartsTheChecker)
 {
     CLogCapture capture;
@@ -128,26 +139,18 @@ TEST_F(ManagerLifecycle, StartTwiceRegistersAgainButKeepsOneReader)
     file.write("23,0,10.5,600000,100,8880000001,2,2\n");
     file.close();
     // The reader logs the file before it hands the lines over; wait for the intake itself.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (nBatches.load() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(waitUntil([&] { return nBatches.load() != 0; }));
     drainBatchOrderStrand();
     EXPECT_EQ(nBatches.load(), 1);
     EXPECT_EQ(pManager->getAllDatas().size(), 1);
-}
-
-TEST_F(ManagerLifecycle, StopWithoutStartStillStopsTheStrategyAndSaysSo)
-{
-    CBatchOrderManager* pManager = createManager();
-    pManager->stopFileMonitor();
-    EXPECT_EQ(consoleTails(pManager), (std::vector<QString>{QStringLiteral(" [system] stop!")}));
-    EXPECT_FALSE(m_pHost->orderService().isStrategyRunning(kStrategy));
 }
 
 TEST_F(ManagerLifecycle, StopEndsTheStrategyAndLeavesPendingRecords)
 {
     const QString strPath = m_pHost->dataDir() + QStringLiteral("/orders.csv");
     CBatchOrderManager* pManager = createManager();
+    pManager->stopFileMonitor(); // without a start it still says so
+    EXPECT_EQ(consoleTails(pManager), (std::vector<QString>{QStringLiteral(" [system] stop!")}));
     pManager->startFileMonitor(strPath);
     ASSERT_TRUE(pManager->shortcutOrder(QStringLiteral("BatchOrder:23,0,10.5,600000,100,8880000001,2,2")));
     drainBatchOrderStrand();
@@ -186,3 +189,228 @@ TEST_F(ManagerLifecycle, DestroyingWhileMonitoringStopsTheReader)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(QFile::exists(strPath));
 }
+
+namespace {
+
+// Makes every later thread ask for more stack than the address space holds (hence fail to start);
+// returns the default to restore.
+pthread_attr_t forbidNewThreads()
+{
+    pthread_attr_t saved;
+    pthread_getattr_default_np(&saved);
+    pthread_attr_t huge;
+    pthread_attr_init(&huge);
+    pthread_attr_setstacksize(&huge, size_t(1) << 47);
+    pthread_setattr_default_np(&huge);
+    pthread_attr_destroy(&huge);
+    return saved;
+}
+
+// Runs in a process of its own, where the process-wide checker is still to be made: its thread cannot
+// be created, so the manager's construction fails. Exits 0 when nothing of the failed manager is left
+// connected and the next manager works.
+[[noreturn]] void failInitThenPressTheKey()
+{
+    CTestHost host;
+    host.userConfig().setUserDataString(USER_BATCH_ORDER_SHORTCUT_KEY, QStringLiteral("F9"), false);
+    auto* pShortcuts = utils::CSingletonT<CShortcutManager>::instance();
+    utils::CSingletonT<net::RPCEngine>::instance()->getStrand("batchorder"); // its workers run already
+    const size_t nSlots = pShortcuts->m_sigGlobalKey.num_slots();
+    bool bThrew = false;
+    pthread_attr_t saved = forbidNewThreads();
+    try
+    {
+        CBatchOrderManager::initInstance(nullptr);
+    }
+    catch (const boost::thread_resource_error&)
+    {
+        bThrew = true;
+    }
+    pthread_setattr_default_np(&saved);
+    std::string strFault;
+    if (!bThrew || CBatchOrderManager::instance())
+        strFault += "the construction did not fail; ";
+    if (pShortcuts->m_sigGlobalKey.num_slots() != nSlots)
+        strFault += "the failed manager is still connected to the global key; ";
+    pShortcuts->deliverKey(Qt::Key_F9, 0);
+
+    CBatchOrderManager::initInstance(nullptr);
+    CBatchOrderManager* pManager = CBatchOrderManager::instance();
+    if (!pManager)
+        strFault += "the next manager was not made; ";
+    else
+    {
+        pShortcuts->deliverKey(Qt::Key_F9, 0);
+        const auto messages = pManager->getConsoleModel()->getAllMsgs();
+        if (messages.size() != 1 || !messages[0]->getMsg().endsWith(QStringLiteral("user batch order !")))
+            strFault += "the next manager did not take the key; ";
+        CBatchOrderManager::m_pInstance = nullptr;
+        delete pManager;
+    }
+    std::fputs(strFault.c_str(), stderr);
+    std::fflush(stderr);
+    std::_Exit(strFault.empty() ? 0 : 1);
+}
+
+} // namespace
+
+TEST(ManagerInit, AFailedConstructionLeavesNothingConnected)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(failInitThenPressTheKey(), ::testing::ExitedWithCode(0), "");
+}
+
+namespace {
+
+// Work that reaches the manager from another thread, queued on the strand behind a task that waits.
+struct CQueuedCase
+{
+    const char* m_szName;
+    std::function<void(CBatchOrderManager*)> m_prepare;
+    std::function<void(CBatchOrderManager*)> m_queue;
+};
+
+void PrintTo(const CQueuedCase& row, std::ostream* pStream)
+{
+    *pStream << row.m_szName;
+}
+
+class ManagerDestroyedWithWorkQueued : public ManagerLifecycle,
+                                       public ::testing::WithParamInterface<CQueuedCase>
+{
+};
+
+void readShortcut(CBatchOrderManager* pManager, const QString& strLines)
+{
+    ASSERT_TRUE(pManager->shortcutOrder(QStringLiteral("BatchOrder:") + strLines));
+    drainBatchOrderStrand();
+}
+
+const CQueuedCase kQueuedCases[] = {
+    {"ShortcutIntake", [](CBatchOrderManager*) {},
+     [](CBatchOrderManager* pManager) { pManager->shortcutOrder(QStringLiteral("BatchOrder:") + kCancel); }},
+    {"OrderKeyDispatch",
+     [](CBatchOrderManager* pManager) {
+         pManager->setOrderSequence(QKeySequence(Qt::Key_F9));
+         readShortcut(pManager, kBuy);
+     },
+     [](CBatchOrderManager*) {
+         utils::CSingletonT<CShortcutManager>::instance()->deliverKey(Qt::Key_F9, 0);
+     }},
+};
+
+} // namespace
+
+TEST_P(ManagerDestroyedWithWorkQueued, TheWorkDoesNothing)
+{
+    const CQueuedCase& row = GetParam();
+    CBatchOrderManager* pManager = createManagerWithStrategy();
+    row.m_prepare(pManager);
+    CLatch latch;
+    utils::CSingletonT<net::RPCEngine>::instance()->getStrand("batchorder")->post([&] { latch.wait(); });
+    row.m_queue(pManager);
+
+    CBatchOrderManager::m_pInstance = nullptr;
+    delete pManager;
+    latch.open();
+    drainBatchOrderStrand();
+    EXPECT_TRUE(m_pHost->recorder()->cancels().empty());
+    EXPECT_TRUE(m_pHost->recorder()->batches().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ManagerDestroyedWithWorkQueued, ::testing::ValuesIn(kQueuedCases),
+                         [](const auto& info) { return std::string(info.param.m_szName); });
+
+namespace {
+
+// Work on the manager under way on another thread, held inside its announcement of changed records.
+struct CRunningCase
+{
+    const char* m_szName;
+    std::function<void(CBatchOrderManager*)> m_prepare;
+    // Starts the work; a thread it runs on is returned to be joined.
+    std::function<std::thread(CBatchOrderManager*)> m_start;
+    // The work ran to its end.
+    std::function<bool(CTestHost&)> m_finished;
+};
+
+void PrintTo(const CRunningCase& row, std::ostream* pStream)
+{
+    *pStream << row.m_szName;
+}
+
+class ManagerDestroyedWithWorkUnderWay : public ManagerLifecycle,
+                                         public ::testing::WithParamInterface<CRunningCase>
+{
+};
+
+bool backupHolds(CTestHost& host, const QString& strFragment)
+{
+    const QDir dir(host.batchOrderDir());
+    for (const QString& strName : dir.entryList({QStringLiteral("batchOrder_back_*.csv")}))
+    {
+        QFile file(dir.filePath(strName));
+        if (file.open(QIODevice::ReadOnly) && QString::fromUtf8(file.readAll()).contains(strFragment))
+            return true;
+    }
+    return false;
+}
+
+const CRunningCase kRunningCases[] = {
+    {"Intake", [](CBatchOrderManager*) {},
+     [](CBatchOrderManager* pManager) {
+         pManager->shortcutOrder(QStringLiteral("BatchOrder:") + kBuy);
+         return std::thread();
+     },
+     [](CTestHost& host) { return backupHolds(host, QStringLiteral("23,0,10.5,600000,100,")); }},
+    {"CheckerFire",
+     [](CBatchOrderManager* pManager) {
+         readShortcut(pManager, kBuy);
+         pManager->getAllDatas().front()->m_nTimetag = static_cast<uint64_t>(utils::clockMSec()) - 5000;
+         CMonitorProcessChecker::configure({}, true);
+     },
+     [](CBatchOrderManager*) {
+         return std::thread([] { CBatchOrderSmartKeyChecker::instance()->doChecker(); });
+     },
+     [](CTestHost& host) { return host.recorder()->batches().size() == 1; }},
+};
+
+} // namespace
+
+TEST_P(ManagerDestroyedWithWorkUnderWay, TheDestructorWaitsForIt)
+{
+    const CRunningCase& row = GetParam();
+    CBatchOrderManager* pManager = createManagerWithStrategy();
+    row.m_prepare(pManager);
+    CLatch latch;
+    pManager->m_sigNewDatas.connect(
+        [&](const QVector<boost::shared_ptr<CBatchOrderData>>&) { latch.wait(); });
+    std::thread worker = row.m_start(pManager);
+    EXPECT_TRUE(waitUntil([&] { return latch.entered(); }));
+
+    // Set before the latch opens, so the work sees it once it goes on.
+    CBatchOrderManager::m_pInstance = nullptr;
+    std::atomic<pid_t> nDestroyer{0};
+    std::atomic<bool> bDestroyed{false};
+    std::thread destroyer([&] {
+        nDestroyer = currentThreadId();
+        delete pManager;
+        bDestroyed = true;
+    });
+    EXPECT_TRUE(waitUntil([&] {
+        const pid_t nThread = nDestroyer.load();
+        return bDestroyed.load() || (nThread != 0 && threadAsleep(nThread));
+    }));
+    const bool bDestroyedWhileHeld = bDestroyed.load();
+    latch.open();
+    destroyer.join();
+    if (worker.joinable())
+        worker.join();
+    drainBatchOrderStrand();
+    CMonitorProcessChecker::configure({}, false);
+    EXPECT_FALSE(bDestroyedWhileHeld) << "the manager was gone while work on it was under way";
+    EXPECT_TRUE(row.m_finished(*m_pHost));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ManagerDestroyedWithWorkUnderWay, ::testing::ValuesIn(kRunningCases),
+                         [](const auto& info) { return std::string(info.param.m_szName); });

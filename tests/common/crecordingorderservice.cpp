@@ -9,26 +9,26 @@ void CRecordingOrderService::placeOrders(const boost::shared_ptr<TC::COrderStrat
 {
     if (!pStrategy)
         return;
-    std::lock_guard<std::mutex> lock(m_recordMutex);
+    std::unique_lock<std::mutex> lock(m_recordMutex);
     m_batches.push_back(orders);
-    m_cond.notify_all();
+    blockWhileHeld(lock);
 }
 
 void CRecordingOrderService::cancelOrders(const std::vector<std::string>& cancel,
                                           const TC::COrderStrategyParam& param, int nReserved, bool bByNumber)
 {
-    std::lock_guard<std::mutex> lock(m_recordMutex);
+    std::unique_lock<std::mutex> lock(m_recordMutex);
     m_cancels.push_back({cancel, nReserved, bByNumber, param.m_nStrategyNo});
-    m_cond.notify_all();
+    blockWhileHeld(lock);
 }
 
 void CRecordingOrderService::tryOptTasks(const TC::COrderStrategyParam& param,
                                          const std::vector<std::vector<std::string>>& tasks,
                                          const std::vector<int>& params)
 {
-    std::lock_guard<std::mutex> lock(m_recordMutex);
+    std::unique_lock<std::mutex> lock(m_recordMutex);
     m_taskCalls.push_back({tasks, params, param.m_nStrategyNo});
-    m_cond.notify_all();
+    blockWhileHeld(lock);
 }
 
 std::vector<QVector<TC::COrderParam>> CRecordingOrderService::batches() const
@@ -81,4 +81,31 @@ void CRecordingOrderService::clear()
     m_batches.clear();
     m_cancels.clear();
     m_taskCalls.clear();
+}
+
+void CRecordingOrderService::hold()
+{
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    m_bHeld = true;
+}
+
+void CRecordingOrderService::release()
+{
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    m_bHeld = false;
+    m_cond.notify_all();
+}
+
+bool CRecordingOrderService::waitForHeldCall(std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(m_recordMutex);
+    return m_cond.wait_for(lock, timeout, [&] { return m_nBlocked > 0; });
+}
+
+void CRecordingOrderService::blockWhileHeld(std::unique_lock<std::mutex>& lock)
+{
+    ++m_nBlocked;
+    m_cond.notify_all();
+    m_cond.wait(lock, [&] { return !m_bHeld; });
+    --m_nBlocked;
 }

@@ -45,10 +45,22 @@ public:
     bool waitForOrders(int nCount, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     void clear();
 
+    // While held, every call is recorded and then blocks its caller until release(): a test can stop an
+    // intake half-way through a cancel, with the manager's lock held.
+    void hold();
+    void release();
+    // Waits until a caller blocks in a held call; false on time-out.
+    bool waitForHeldCall(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+
 private:
+    // Called with m_recordMutex held, after the call was recorded.
+    void blockWhileHeld(std::unique_lock<std::mutex>& lock);
+
     mutable std::mutex m_recordMutex;
     mutable std::condition_variable m_cond;
     std::vector<QVector<TC::COrderParam>> m_batches;
     std::vector<CCancel> m_cancels;
     std::vector<CTaskCall> m_taskCalls;
+    bool m_bHeld = false;
+    int m_nBlocked = 0;
 };

@@ -17,6 +17,10 @@
 
 #include <boost/bind/bind.hpp>
 #include <boost/make_shared.hpp>
+#include <boost/thread/condition_variable.hpp>
+
+#include <algorithm>
+#include <vector>
 
 namespace TC {
 
@@ -27,6 +31,56 @@ const QString kShortcutPrefix = QStringLiteral("BatchOrder:");
 } // namespace
 
 CBatchOrderManager* CBatchOrderManager::m_pInstance = nullptr;
+
+// Lets work that reaches the manager from another thread run only while the manager lives: close()
+// turns later work into nothing and waits for the work under way, except the closing thread's own.
+struct CBatchOrderManager::CTaskGuard
+{
+    template <class Function> void run(const Function& function)
+    {
+        if (!enter())
+            return;
+        struct CLeave
+        {
+            CTaskGuard& m_guard;
+            ~CLeave() { m_guard.leave(); }
+        } leave{*this};
+        function();
+    }
+
+    void close()
+    {
+        boost::mutex::scoped_lock lock(m_mutex);
+        m_bClosed = true;
+        const boost::thread::id self = boost::this_thread::get_id();
+        m_cond.wait(lock, [&] {
+            return std::all_of(m_running.begin(), m_running.end(),
+                               [&](const boost::thread::id& id) { return id == self; });
+        });
+    }
+
+private:
+    bool enter()
+    {
+        boost::mutex::scoped_lock lock(m_mutex);
+        if (m_bClosed)
+            return false;
+        m_running.push_back(boost::this_thread::get_id());
+        return true;
+    }
+
+    void leave()
+    {
+        boost::mutex::scoped_lock lock(m_mutex);
+        m_running.erase(std::find(m_running.begin(), m_running.end(), boost::this_thread::get_id()));
+        m_cond.notify_all();
+    }
+
+    boost::mutex m_mutex;
+    boost::condition_variable m_cond;
+    bool m_bClosed = false;
+    std::vector<boost::thread::id> m_running; // one entry per piece of work under way
+};
 
 CBatchOrderManager* CBatchOrderManager::instance()
 {
@@ -40,9 +94,18 @@ void CBatchOrderManager::initInstance(CBatchOrderManager* p)
     m_pInstance = p ? p : new CBatchOrderManager();
 }
 
-CBatchOrderManager::CBatchOrderManager()
+CBatchOrderManager::CBatchOrderManager() : m_pTaskGuard(std::make_shared<CTaskGuard>())
 {
-    init();
+    try
+    {
+        init();
+    }
+    catch (...)
+    {
+        // A manager that was never made must not stay reachable from other threads.
+        unwire();
+        throw;
+    }
 }
 
 void CBatchOrderManager::init()
@@ -59,13 +122,17 @@ void CBatchOrderManager::init()
 
     m_pStrand = utils::CSingletonT<net::RPCEngine>::instance()->getStrand("batchorder");
 
-    m_connections.push_back(utils::CSingletonT<CShortcutManager>::instance()->m_sigGlobalKey.connect(
-        boost::bind(&CBatchOrderManager::onGlobalKeyEvent, this, boost::placeholders::_1, boost::placeholders::_2)));
-
+    // The checker before the connections: if its thread cannot start, nothing reaches this manager yet.
     CBatchOrderSmartKeyChecker::setInstance(boost::make_shared<CBatchOrderSmartKeyChecker>());
-    CBatchOrderSmartKeyChecker::instance()->init();
-    m_connections.push_back(CBatchOrderSmartKeyChecker::instance()->m_sigTrigger.connect(
-        boost::bind(&CBatchOrderManager::slotAutoTrigger, this)));
+    CBatchOrderSmartKeyChecker* pChecker = CBatchOrderSmartKeyChecker::instance();
+    pChecker->init();
+    m_connections.emplace_back(
+        pChecker->m_sigTrigger.connect(boost::bind(&CBatchOrderManager::slotAutoTrigger, this)));
+    m_connections.emplace_back(utils::CSingletonT<CShortcutManager>::instance()->m_sigGlobalKey.connect(
+        [this, pGuard = m_pTaskGuard](int nKey, int nState) {
+            pGuard->run([&] { onGlobalKeyEvent(nKey, nState); });
+        }));
+    pChecker->attach(this);
 
     getConsoleModel();
 
@@ -74,14 +141,28 @@ void CBatchOrderManager::init()
 
 CBatchOrderManager::~CBatchOrderManager()
 {
-    // Cut every connection into this object, the checker's included, and stop the reader thread, so
-    // that the manager may also be destroyed while monitoring still runs.
-    for (auto& connection : m_connections)
-        connection.disconnect();
-    m_connections.clear();
-    m_pFileMonitor.reset(); // stops and joins the reader thread
+    // The manager may also be destroyed while monitoring still runs and work is under way.
+    unwire();
     m_pBackupWriter.reset();
     m_pHelper.reset();
+}
+
+void CBatchOrderManager::unwire()
+{
+    // No key event, file or fire reaches this manager any more; a reader slot under way ends with the
+    // reader thread, which the file monitor stops and joins.
+    m_connections.clear();
+    m_pFileMonitor.reset();
+    // Strand tasks and key events under way end; those still queued will do nothing.
+    m_pTaskGuard->close();
+    // A check of the queue under way on the checker's thread ends, its fire included.
+    if (CBatchOrderSmartKeyChecker* pChecker = CBatchOrderSmartKeyChecker::instance())
+        pChecker->detach(this);
+}
+
+std::function<void()> CBatchOrderManager::guarded(std::function<void()> task) const
+{
+    return [pGuard = m_pTaskGuard, task = std::move(task)] { pGuard->run(task); };
 }
 
 void CBatchOrderManager::startFileMonitor(const QString& strPath)
@@ -109,13 +190,15 @@ void CBatchOrderManager::startFileMonitor(const QString& strPath)
 
 void CBatchOrderManager::stopFileMonitor()
 {
+    // The automatic trigger first: once it returns no fire is under way, so none meets the strategy
+    // stopped half-way through its dispatch.
+    CBatchOrderSmartKeyChecker::instance()->stop();
     if (COrderService* pService = orderService())
     {
         QString strError;
         pService->stopOrderStrategy(kBatchOrderStrategy, strError);
     }
     showMsg(MSG_LEVEL_SYSTEM, QStringLiteral("stop!"), true);
-    CBatchOrderSmartKeyChecker::instance()->stop();
     if (m_pFileMonitor)
         m_pFileMonitor->stopCsvMonitor();
 }
@@ -148,7 +231,7 @@ void CBatchOrderManager::saveToFile(const QVector<boost::shared_ptr<CBatchOrderD
 void CBatchOrderManager::onCsvFileRead(const QStringList& lines)
 {
     QStringList copy = lines;
-    m_pStrand->post([this, copy = std::move(copy)] { intake(copy, false); });
+    m_pStrand->post(guarded([this, copy = std::move(copy)] { intake(copy, false); }));
 }
 
 bool CBatchOrderManager::shortcutOrder(const QString& strText)
@@ -157,7 +240,7 @@ bool CBatchOrderManager::shortcutOrder(const QString& strText)
         return false;
     BO_LOG_INFO("shortcut {0}", toUtf8(strText));
     const QString strPayload = strText.mid(kShortcutPrefix.size());
-    m_pStrand->post([this, strPayload] { intake(strPayload.split(QStringLiteral("\n")), true); });
+    m_pStrand->post(guarded([this, strPayload] { intake(strPayload.split(QStringLiteral("\n")), true); }));
     return true;
 }
 
@@ -230,26 +313,43 @@ void CBatchOrderManager::tryOrder()
 {
     if (!m_pHelper)
         return;
+    COrderService* pService = orderService();
+    boost::shared_ptr<COrderStrategy> pStrategy;
+    int nNotPlaced = 0;
     QVector<COrderParam> orders;
     QVector<boost::shared_ptr<CBatchOrderData>> changed;
     {
         boost::recursive_mutex::scoped_lock lock(m_mutex);
-        // A record counts as dispatched once it was handed to the conversion, whatever came of it.
-        changed = takePending(1, [&](const boost::shared_ptr<CBatchOrderData>& pData) {
-            m_pHelper->buildOrderParam(pData, orders);
-        });
-        if (!changed.isEmpty())
+        if (m_pendingDatas.empty())
+            return;
+        // Without a running strategy nothing could be placed: the records wait for a later trigger
+        // rather than count as dispatched.
+        if (pService)
+            pStrategy = pService->getStrategyRef(kBatchOrderStrategy);
+        if (!pStrategy)
+        {
+            nNotPlaced = static_cast<int>(m_pendingDatas.size());
+        }
+        else
+        {
+            // A record counts as dispatched once it was handed to the conversion, whatever came of it.
+            changed = takePending(1, [&](const boost::shared_ptr<CBatchOrderData>& pData) {
+                m_pHelper->buildOrderParam(pData, orders);
+            });
             m_sigNewDatas(changed);
+        }
     }
 
+    if (!pStrategy)
+    {
+        showMsg(MSG_LEVEL_ERROR, QStringLiteral("批量下单策略未运行, %1 条指令未下出!").arg(nNotPlaced),
+                true);
+        return;
+    }
     if (orders.isEmpty())
         return;
     showMsg(MSG_LEVEL_ORDER, QStringLiteral("用户下出 %1 条指令!").arg(orders.size()), true);
-    COrderService* pService = orderService();
-    if (!pService)
-        return;
-    if (boost::shared_ptr<COrderStrategy> pStrategy = pService->getStrategyRef(orders.front().m_nStrategyNo))
-        pService->placeOrders(pStrategy, orders);
+    pService->placeOrders(pStrategy, orders);
 }
 
 void CBatchOrderManager::onGlobalKeyEvent(int nKey, int nState)
@@ -275,7 +375,7 @@ void CBatchOrderManager::onGlobalKeyEvent(int nKey, int nState)
         bPending = !m_pendingDatas.empty();
     }
     if (bPending)
-        m_pStrand->post([this] { tryOrder(); });
+        m_pStrand->post(guarded([this] { tryOrder(); }));
 }
 
 void CBatchOrderManager::slotAutoTrigger()

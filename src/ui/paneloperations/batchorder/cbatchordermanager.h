@@ -34,7 +34,8 @@ class CBatchOrderMessageModel;
 // Threads: startFileMonitor, stopFileMonitor, setOrderSequence, clearPending and getAllDatas on the GUI
 // thread; onCsvFileRead on the reader thread; intake on the "batchorder" strand; onGlobalKeyEvent on the
 // host's key thread; slotAutoTrigger and getFrontTimetag on the smart key checker's thread; tryOrder on
-// the GUI thread, the strand or the checker's thread; showMsg anywhere.
+// the GUI thread, the strand or the checker's thread; showMsg anywhere. The destructor may run while work
+// from those threads is under way: it waits for that work and turns work still queued into nothing.
 class BATCHORDER_EXPORT CBatchOrderManager
 {
 public:
@@ -63,8 +64,14 @@ public:
     static CBatchOrderManager* m_pInstance;
 
 private:
+    struct CTaskGuard;
+
     CBatchOrderManager();
     void init();
+    // Cuts every way in which other threads reach this manager and waits for the work under way on it.
+    void unwire();
+    // The task, made to run only while this manager lives.
+    std::function<void()> guarded(std::function<void()> task) const;
 
     void onCsvFileRead(const QStringList& lines);
     void onGlobalKeyEvent(int nKey, int nState);
@@ -76,13 +83,15 @@ private:
     QVector<boost::shared_ptr<CBatchOrderData>> takePending(
         int32_t nStatus, const std::function<void(const boost::shared_ptr<CBatchOrderData>&)>& visit);
 
+    // Shared with the tasks and slots that reach this manager from other threads.
+    std::shared_ptr<CTaskGuard> m_pTaskGuard;
     mutable boost::recursive_mutex m_mutex;
     boost::shared_ptr<boost::asio::io_service::strand> m_pStrand;
     std::unique_ptr<CBatchOrderFileMonitor> m_pFileMonitor;
     std::unique_ptr<CBatchOrderBackupWriter> m_pBackupWriter;
     std::unique_ptr<CBatchOrderHelper> m_pHelper;
     boost::shared_ptr<CBatchOrderMessageModel> m_pConsoleModel;
-    std::list<boost::signals2::connection> m_connections;
+    std::list<boost::signals2::scoped_connection> m_connections;
     QKeySequence m_orderSequence;
     mutable boost::mutex m_sequenceMutex; // the key thread reads the order key the GUI thread sets
     std::list<boost::shared_ptr<CBatchOrderData>> m_pendingDatas;

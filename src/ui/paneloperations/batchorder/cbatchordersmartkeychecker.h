@@ -5,6 +5,7 @@
 #include <boost/shared_ptr.hpp>
 #include <boost/signals2/signal.hpp>
 #include <boost/system/error_code.hpp>
+#include <boost/thread/condition_variable.hpp>
 #include <boost/thread/mutex.hpp>
 #include <boost/thread/thread.hpp>
 
@@ -14,12 +15,13 @@
 
 namespace TC {
 
+class CBatchOrderManager;
 class CMonitorProcessChecker;
 
 // Dispatches pending instructions without a key press: once a second, while the host's monitoring
 // condition holds and the oldest pending instruction has waited a second, it fires m_sigTrigger.
 // Ticks, the monitor checker's work and the triggered dispatch run on the checker's own I/O thread;
-// start, stop, resetTrigger and isTriggered may be called from any thread.
+// start, stop, attach, detach, resetTrigger and isTriggered may be called from any thread.
 class CBatchOrderSmartKeyChecker
 {
 public:
@@ -34,6 +36,7 @@ public:
 
     void init();
     void start();
+    // After stop returns nothing fires until the next start; a fire under way is waited for.
     void stop();
     void doChecker();
     bool isTriggered() const { return m_bTriggered.load(); }
@@ -41,12 +44,23 @@ public:
     uint64_t tickCount() const { return m_nTicks.load(); }
     void resetTrigger() { m_bTriggered.store(false); }
 
+    // The manager whose pending queue the checks read. detach waits for every check that still uses the
+    // manager, its fire included, so that the manager may be destroyed once it returns.
+    void attach(CBatchOrderManager* pManager);
+    void detach(CBatchOrderManager* pManager);
+
     boost::signals2::signal<void()> m_sigTrigger;
 
 private:
     void startTimer(unsigned nGeneration);
     void onTimer(const boost::system::error_code& ec, unsigned nGeneration);
+    // One check, which fires only while no start or stop came after nGeneration was current.
+    void check(unsigned nGeneration);
     bool isCurrent(unsigned nGeneration);
+    unsigned currentGeneration();
+    // Waits, with the state lock held, until only the calling thread's own check (if any) is left in
+    // the given count.
+    void waitForOthers(boost::mutex::scoped_lock& lock, const int& nCount);
 
     boost::shared_ptr<boost::asio::deadline_timer> m_pTimer;
     boost::system::error_code m_ec;
@@ -58,13 +72,14 @@ private:
     int m_nTriggerMSec = 1000;
     std::atomic<uint64_t> m_nTicks{0};
 
-    // Guards the started state against a tick that is already running: a tick re-arms only while the
-    // generation it was armed under is still current.
+    // Every start and stop begins a new generation; a tick or a check fires only while the generation it
+    // began under is still current. No check holds this lock while it reads the queue or fires.
     boost::mutex m_stateMutex;
-    bool m_bStarted = false;
+    boost::condition_variable m_stateCond;
     unsigned m_nGeneration = 0;
-    // Held while a tick checks and fires, so that stop() can wait for a tick already under way.
-    boost::mutex m_tickMutex;
+    CBatchOrderManager* m_pManager = nullptr;
+    int m_nChecking = 0; // checks that hold m_pManager
+    int m_nFiring = 0;   // of those, the ones emitting m_sigTrigger
 };
 
 } // namespace TC
