@@ -9,6 +9,7 @@ PACKAGES=(
     libboost-dev libboost-thread-dev libboost-filesystem-dev libboost-system-dev
     liblog4cxx-dev libfmt-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
+    clang libfuzzer-14-dev
     xvfb xauth
 )
 
