@@ -10,17 +10,14 @@
 
 #include "base/crpcengine.h"
 
-#include <QDir>
+#include <QDate>
+#include <QFile>
 
 #include <cstddef>
 #include <cstdint>
 #include <future>
 
 namespace {
-
-// Records and console messages pile up in a manager for its whole life; a fresh one now and then keeps
-// a long run's memory flat.
-constexpr int kTextsPerManager = 512;
 
 void drainStrand()
 {
@@ -31,19 +28,31 @@ void drainStrand()
     done.get_future().wait();
 }
 
-TC::CBatchOrderManager* manager()
+// A manager of its own for each text, gone before the input ends: whatever the intake keeps is freed
+// within the input, so the fuzzer's leak check sees real leaks and not the manager's growing lists.
+class CManagerScope
 {
-    static int s_nTexts = 0;
-    if (++s_nTexts % kTextsPerManager == 0) {
-        TC::CBatchOrderManager* pOld = TC::CBatchOrderManager::instance();
+public:
+    CManagerScope() { TC::CBatchOrderManager::initInstance(nullptr); }
+    ~CManagerScope()
+    {
+        delete TC::CBatchOrderManager::instance();
         TC::CBatchOrderManager::m_pInstance = nullptr;
-        delete pOld;
-        QDir(CFuzzHost::instance().scratchPath(QStringLiteral("batchorder"))).removeRecursively();
-        QDir().mkpath(CFuzzHost::instance().scratchPath(QStringLiteral("batchorder")));
+        QFile::remove(backupPath());
     }
-    TC::CBatchOrderManager::initInstance(nullptr);
-    return TC::CBatchOrderManager::instance();
-}
+    CManagerScope(const CManagerScope&) = delete;
+    CManagerScope& operator=(const CManagerScope&) = delete;
+
+    TC::CBatchOrderManager* operator->() const { return TC::CBatchOrderManager::instance(); }
+
+private:
+    static QString backupPath()
+    {
+        return CFuzzHost::instance().scratchPath(
+            QStringLiteral("batchorder/batchOrder_back_%1.csv")
+                .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
+    }
+};
 
 } // namespace
 
@@ -76,7 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pBytes, size_t nSize)
     FUZZ_CHECK(framer.state() != TC::CShortcutTextFramer::INCOMPLETE || sent.size() <= nMaxBytes,
                "no more than the limit is held");
 
-    if (framer.state() == TC::CShortcutTextFramer::COMPLETE && manager()->shortcutOrder(framer.text()))
-        drainStrand();
+    if (framer.state() == TC::CShortcutTextFramer::COMPLETE) {
+        CManagerScope manager;
+        if (manager->shortcutOrder(framer.text()))
+            drainStrand();
+    }
     return 0;
 }
