@@ -10,6 +10,7 @@ PACKAGES=(
     liblog4cxx-dev libfmt-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libx11-dev libxtst-dev
+    clang libfuzzer-14-dev
     xvfb xauth xdotool
 )
 

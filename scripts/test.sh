@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the release build, then the address/undefined-behaviour
-# sanitizer build and the thread sanitizer build. Fails when any test fails.
+# sanitizer build and the thread sanitizer build, then 20 seconds of fuzzing per fuzz target. Fails when
+# any test fails or the fuzzing finds a crash.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/bootstrap.sh
@@ -20,4 +21,7 @@ for config in release asan tsan; do
     UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --test-dir "$dir" --output-on-failure -j "$jobs" || status=1
 done
+
+echo "=== fuzz"
+scripts/fuzz.sh 20 || status=1
 exit $status

@@ -1,4 +1,5 @@
 #include "chostapplication.h"
+#include "cshortcuttextframer.h"
 
 #include "cbatchordermanager.h"
 
@@ -40,8 +41,6 @@ namespace TC {
 namespace {
 
 constexpr int kBatchOrderStrategy = 999;
-// A shortcut text larger than this is refused rather than buffered without end.
-constexpr qint64 kMaxShortcutBytes = 16 * 1024 * 1024;
 
 int g_signalFds[2] = {-1, -1};
 
@@ -200,30 +199,24 @@ void CHostApplication::onNewConnection()
 {
     while (QLocalSocket* pSocket = m_pServer->nextPendingConnection())
     {
-        connect(pSocket, &QLocalSocket::readyRead, this, [this, pSocket] { onSocketData(pSocket); });
+        // The framer lives as long as the connection that holds it, which ends with the socket.
+        auto pFramer = std::make_shared<CShortcutTextFramer>();
+        connect(pSocket, &QLocalSocket::readyRead, this,
+                [this, pSocket, pFramer] { onSocketData(pSocket, *pFramer); });
         connect(pSocket, &QLocalSocket::disconnected, pSocket, &QObject::deleteLater);
     }
 }
 
-void CHostApplication::onSocketData(QLocalSocket* pSocket)
+void CHostApplication::onSocketData(QLocalSocket* pSocket, CShortcutTextFramer& framer)
 {
-    QByteArray buffer = pSocket->property("buffer").toByteArray() + pSocket->readAll();
-    const int nEnd = buffer.indexOf('\0');
-    if (nEnd < 0)
-    {
-        if (buffer.size() > kMaxShortcutBytes)
-        {
-            pSocket->write("ERROR text too large\n");
-            pSocket->disconnectFromServer();
-            return;
-        }
-        pSocket->setProperty("buffer", buffer);
+    if (!framer.append(pSocket->readAll()))
         return;
-    }
-    pSocket->setProperty("buffer", QByteArray());
-    const QString strText = QString::fromUtf8(buffer.left(nEnd));
-    const bool bTaken = CBatchOrderManager::instance()->shortcutOrder(strText);
-    pSocket->write(bTaken ? "OK taken\n" : "ERROR not a \"BatchOrder:\" text\n");
+    if (framer.state() == CShortcutTextFramer::TOO_LARGE)
+        pSocket->write("ERROR text too large\n");
+    else if (CBatchOrderManager::instance()->shortcutOrder(framer.text()))
+        pSocket->write("OK taken\n");
+    else
+        pSocket->write("ERROR not a \"BatchOrder:\" text\n");
     pSocket->flush();
     pSocket->disconnectFromServer();
 }

@@ -17,6 +17,7 @@ class QSocketNotifier;
 namespace TC {
 
 class CConfig;
+class CShortcutTextFramer;
 class CHostProfile;
 class COrderJournal;
 class COrderService;
@@ -45,7 +46,7 @@ private:
     bool setUpServices(QString& strError);
     bool startListening(QString& strError);
     void onNewConnection();
-    void onSocketData(QLocalSocket* pSocket);
+    void onSocketData(QLocalSocket* pSocket, CShortcutTextFramer& framer);
     void createWindow();
 
     CHostOptions m_options;

@@ -1,10 +1,10 @@
 // End-to-end: the real batchorder-host process, driven as an outside program would drive it.
+#include "common/chostprocess.h"
 #include "common/ctesthost.h"
 #include "common/waituntil.h"
 
 #include <gtest/gtest.h>
 
-#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,156 +13,9 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSet>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
-#include <QTextCodec>
 
 #include <chrono>
-#include <thread>
-
-#include <signal.h>
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-
-// One host process on a temporary data directory; stdout is collected as it comes.
-class HostProcess
-{
-public:
-    explicit HostProcess(const QStringList& extraArguments)
-    {
-        m_strData = m_dir.filePath(QStringLiteral("data"));
-        m_strInbox = m_dir.filePath(QStringLiteral("inbox/orders.csv"));
-        QStringList arguments{QStringLiteral("--headless"), QStringLiteral("--profile"), CTestHost::sampleProfilePath(),
-                              QStringLiteral("--data-dir"), m_strData};
-        m_process.setProgram(QStringLiteral(BATCHORDER_HOST_EXE));
-        m_process.setArguments(arguments + extraArguments);
-        m_process.setWorkingDirectory(m_dir.path());
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start();
-    }
-
-    ~HostProcess()
-    {
-        if (m_process.state() != QProcess::NotRunning)
-        {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-    QString stdoutText()
-    {
-        m_process.waitForReadyRead(10);
-        m_strOut += QString::fromUtf8(m_process.readAllStandardOutput());
-        return m_strOut;
-    }
-
-    void drain()
-    {
-        // QProcess moves pipe data into its buffers (both channels) only inside its waits.
-        m_process.waitForReadyRead(1);
-        m_strOut += QString::fromUtf8(m_process.readAllStandardOutput());
-        m_strErr += QString::fromUtf8(m_process.readAllStandardError());
-    }
-
-    QString stderrText()
-    {
-        m_strErr += QString::fromUtf8(m_process.readAllStandardError());
-        return m_strErr;
-    }
-
-    bool waitForOutput(const QString& strFragment)
-    {
-        return waitUntil([&] { return stdoutText().contains(strFragment); });
-    }
-
-    // Writes an instruction file as an outside program must: GBK, complete under a temporary name,
-    // renamed into place once the previous file is gone from the path.
-    bool writeInstructions(const QString& strText)
-    {
-        // Keep reading the host's output meanwhile: a full pipe would block the host's logging.
-        if (!waitUntil([&] {
-                drain();
-                return !QFile::exists(m_strInbox);
-            }))
-            return false;
-        QFile file(m_strInbox + QStringLiteral(".part"));
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
-        file.write(QTextCodec::codecForName("GBK")->fromUnicode(strText));
-        file.close();
-        return QFile::rename(file.fileName(), m_strInbox);
-    }
-
-    int terminate()
-    {
-        ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
-        if (!m_process.waitForFinished(20000))
-            return -1;
-        stdoutText();
-        stderrText();
-        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
-    }
-
-    QString backupText() const
-    {
-        QFile file(m_strData + QStringLiteral("/batchorder/batchOrder_back_") +
-                   QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".csv"));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-
-    // Rows of a query on the journal, columns joined with "|".
-    QStringList journalRows(const QString& strSql) const
-    {
-        QStringList rows;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e"));
-            db.setDatabaseName(m_strData + QStringLiteral("/orders.db"));
-            if (db.open())
-            {
-                QSqlQuery query(strSql, db);
-                while (query.next())
-                {
-                    QStringList columns;
-                    for (int i = 0; i < query.record().count(); ++i)
-                        columns << query.value(i).toString();
-                    rows << columns.join(QLatin1Char('|'));
-                }
-            }
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("e2e"));
-        return rows;
-    }
-
-    QStringList journalOrders() const
-    {
-        return journalRows(QStringLiteral("SELECT stock_code, volume, price, strategy_no FROM orders ORDER BY id"));
-    }
-
-    QStringList journalNotes() const
-    {
-        return journalRows(QStringLiteral("SELECT note FROM orders ORDER BY id"));
-    }
-
-    QString inbox() const { return m_strInbox; }
-    QString dataDir() const { return m_strData; }
-    QProcess& process() { return m_process; }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_strData;
-    QString m_strInbox;
-    QProcess m_process;
-    QString m_strOut;
-    QString m_strErr;
-};
-
-} // namespace
 
 TEST(HostApp, HelpDocumentsEveryOption)
 {
@@ -204,7 +57,8 @@ TEST(HostApp, BrokenProfileStopsTheHostNamingFileAndKey)
 
 TEST(HostApp, WatchedFilesEndInTheBackupAndTheJournal)
 {
-    HostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"), QStringLiteral("--auto-dispatch")});
+    CHostProcess host(
+        {QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"), QStringLiteral("--auto-dispatch")});
     ASSERT_TRUE(host.waitForOutput(QStringLiteral(" [system] start!"))) << host.stderrText().toStdString();
 
     ASSERT_TRUE(host.writeInstructions(QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,买入测试\n"
@@ -227,7 +81,7 @@ TEST(HostApp, WatchedFilesEndInTheBackupAndTheJournal)
 
 TEST(HostApp, ShortcutTextsArriveOverTheLocalSocket)
 {
-    HostProcess host({QStringLiteral("--listen"), QStringLiteral("bo.sock")});
+    CHostProcess host({QStringLiteral("--listen"), QStringLiteral("bo.sock")});
     ASSERT_TRUE(host.process().waitForStarted());
     const QString strSocket = host.dataDir() + QStringLiteral("/bo.sock");
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(strSocket); })) << host.stderrText().toStdString();
@@ -259,7 +113,8 @@ TEST(HostApp, ShortcutTextsArriveOverTheLocalSocket)
 TEST(HostApp, ThousandFilesBackToBackEachOrderPlacedAndBackedUpExactlyOnce)
 {
     constexpr int kFiles = 1000;
-    HostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"), QStringLiteral("--auto-dispatch")});
+    CHostProcess host(
+        {QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"), QStringLiteral("--auto-dispatch")});
     ASSERT_TRUE(host.waitForOutput(QStringLiteral(" [system] start!"))) << host.stderrText().toStdString();
 
     // The first order waits out its second and triggers the checker; from then on every file goes out

@@ -10,7 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTextStream>
+#include <QTextCodec>
 
 #include <chrono>
 #include <cstdlib>
@@ -35,6 +35,7 @@ namespace TC {
 namespace {
 
 const char* const kThreadName = "batch_order_read_thread";
+const int kUtf8Mib = 106;
 
 // Set on a reader thread to the monitor it serves: a slot that starts or stops its own monitor must not
 // wait for the thread it runs on.
@@ -237,10 +238,8 @@ void CBatchOrderFileMonitor::tryCsvRead()
         ++m_nTmpIndex;
         return;
     }
-    QTextStream stream(&file);
-    stream.setCodec("GBK");
-    const QString strText = stream.readAll();
-    const QStringList lines = strText.split(QStringLiteral("\n"), Qt::KeepEmptyParts, Qt::CaseSensitive);
+    QString strText;
+    const QStringList lines = readLines(file, strText);
     {
         const QByteArray utf8 = strText.toUtf8();
         BO_LOG_INFO("param {0}", fmt::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
@@ -261,6 +260,24 @@ void CBatchOrderFileMonitor::tryCsvRead()
     }
     file.close();
     QFile::remove(strTmpPath);
+}
+
+QStringList CBatchOrderFileMonitor::readLines(QIODevice& device, QString& strText)
+{
+    static QTextCodec* const s_pGbk = QTextCodec::codecForName("GBK");
+    QByteArray bytes = device.readAll();
+    // As a text stream would: a byte order mark names the encoding, GBK otherwise.
+    QTextCodec* pCodec = QTextCodec::codecForUtfText(bytes, s_pGbk);
+    // A decoder keeps the bytes of an unfinished last character to itself, so a file cut off inside a
+    // character would lose them without a trace. A line feed finishes no character in GBK or UTF-8:
+    // behind it they come out as a replacement character, and the line shows its damage.
+    const bool bByteEncoding = pCodec == s_pGbk || pCodec->mibEnum() == kUtf8Mib;
+    if (bByteEncoding)
+        bytes.append('\n');
+    strText = pCodec->toUnicode(bytes);
+    if (bByteEncoding)
+        strText.chop(1);
+    return strText.split(QStringLiteral("\n"), Qt::KeepEmptyParts, Qt::CaseSensitive);
 }
 
 bool CBatchOrderFileMonitor::takeLease(const QString& strPath, int& nLeaseFd, std::string& strError)

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+class QIODevice;
+
 namespace TC {
 
 // Takes instruction files from the instruction file path: a reader thread polls the path every
@@ -30,6 +32,10 @@ public:
     void setPath(const QString& strPath);
     void startCsvMonitor();
     void stopCsvMonitor();
+
+    // Reads a whole instruction file as the reader does: GBK unless a byte order mark names another
+    // encoding, cut at "\n" with empty pieces kept. strText receives the decoded text.
+    static QStringList readLines(QIODevice& device, QString& strText);
 
     boost::signals2::signal<void(const QStringList&)> m_sigCsvFileRead;
 

@@ -1,0 +1,125 @@
+#include "common/chostprocess.h"
+
+#include "common/ctesthost.h"
+#include "common/waituntil.h"
+
+#include <QDate>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTextCodec>
+#include <QVariant>
+
+#include <signal.h>
+
+CHostProcess::CHostProcess(const QStringList& extraArguments)
+{
+    m_strData = m_dir.filePath(QStringLiteral("data"));
+    m_strInbox = m_dir.filePath(QStringLiteral("inbox/orders.csv"));
+    QStringList arguments{QStringLiteral("--headless"), QStringLiteral("--profile"),
+                          CTestHost::sampleProfilePath(), QStringLiteral("--data-dir"), m_strData};
+    m_process.setProgram(QStringLiteral(BATCHORDER_HOST_EXE));
+    m_process.setArguments(arguments + extraArguments);
+    m_process.setWorkingDirectory(m_dir.path());
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.start();
+}
+
+CHostProcess::~CHostProcess()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+}
+
+QString CHostProcess::stdoutText()
+{
+    m_process.waitForReadyRead(10);
+    m_strOut += QString::fromUtf8(m_process.readAllStandardOutput());
+    return m_strOut;
+}
+
+void CHostProcess::drain()
+{
+    // QProcess moves pipe data into its buffers (both channels) only inside its waits.
+    m_process.waitForReadyRead(1);
+    m_strOut += QString::fromUtf8(m_process.readAllStandardOutput());
+    m_strErr += QString::fromUtf8(m_process.readAllStandardError());
+}
+
+QString CHostProcess::stderrText()
+{
+    m_strErr += QString::fromUtf8(m_process.readAllStandardError());
+    return m_strErr;
+}
+
+bool CHostProcess::waitForOutput(const QString& strFragment)
+{
+    return waitUntil([&] { return stdoutText().contains(strFragment); });
+}
+
+bool CHostProcess::writeInstructions(const QString& strText)
+{
+    // Keep reading the host's output meanwhile: a full pipe would block the host's logging.
+    if (!waitUntil([&] {
+            drain();
+            return !QFile::exists(m_strInbox);
+        }))
+        return false;
+    QFile file(m_strInbox + QStringLiteral(".part"));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(QTextCodec::codecForName("GBK")->fromUnicode(strText));
+    file.close();
+    return QFile::rename(file.fileName(), m_strInbox);
+}
+
+int CHostProcess::terminate()
+{
+    ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+    if (!m_process.waitForFinished(20000))
+        return -1;
+    stdoutText();
+    stderrText();
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+}
+
+QString CHostProcess::backupText() const
+{
+    QFile file(m_strData + QStringLiteral("/batchorder/batchOrder_back_") +
+               QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".csv"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QStringList CHostProcess::journalRows(const QString& strSql) const
+{
+    QStringList rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e"));
+        db.setDatabaseName(m_strData + QStringLiteral("/orders.db"));
+        if (db.open()) {
+            QSqlQuery query(strSql, db);
+            while (query.next()) {
+                QStringList columns;
+                for (int i = 0; i < query.record().count(); ++i)
+                    columns << query.value(i).toString();
+                rows << columns.join(QLatin1Char('|'));
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("e2e"));
+    return rows;
+}
+
+QStringList CHostProcess::journalOrders() const
+{
+    return journalRows(
+        QStringLiteral("SELECT stock_code, volume, price, strategy_no FROM orders ORDER BY id"));
+}
+
+QStringList CHostProcess::journalNotes() const
+{
+    return journalRows(QStringLiteral("SELECT note FROM orders ORDER BY id"));
+}
