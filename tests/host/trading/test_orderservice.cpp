@@ -1,4 +1,5 @@
 #include "common/clogcapture.h"
+#include "common/waituntil.h"
 #include "trading/corderjournal.h"
 #include "trading/corderservice.h"
 
@@ -214,6 +215,45 @@ TEST(OrderJournalOpenTest, RefusesWhatIsNotAUsableJournalNamingTheFileAndLeavesI
         return !bOpened && strError.contains(strReadOnly) ? 0 : 1;
     };
     EXPECT_EXIT(_exit(openAsNobody()), ::testing::ExitedWithCode(0), "read-only");
+}
+
+TEST(OrderJournalFileTest, FilesAreOwnerOnlyAndAnIdleJournalFoldsItsLogBackIntoTheFile)
+{
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("journal.db"));
+    const mode_t nOldMask = umask(022);
+    COrderJournal journal;
+    QString strError;
+    const bool bOpened = journal.open(strPath, strError);
+    umask(nOldMask);
+    ASSERT_TRUE(bOpened) << strError.toStdString();
+    ASSERT_GT(journal.recordBatch(999, QVector<COrderParam>(200, kOneSingle)), 0);
+
+    // Commits leave the rows in the write-ahead log; once the journal has nothing to do it copies them
+    // into the database file itself, where a copy of that file alone finds them.
+    const QString strCopy = dir.filePath(QStringLiteral("copy.db"));
+    const auto copyHoldsTheBatch = [&] {
+        QFile::remove(strCopy);
+        QString strCount;
+        if (QFile::copy(strPath, strCopy)) {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("copy"));
+            db.setDatabaseName(strCopy);
+            QSqlQuery count(db);
+            if (db.open() && count.exec(QStringLiteral("SELECT COUNT(*) FROM orders")) && count.next()) {
+                strCount = count.value(0).toString();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("copy"));
+        return strCount == QLatin1String("200");
+    };
+    EXPECT_TRUE(waitUntil(copyHoldsTheBatch));
+
+    for (const char* pSuffix : {"", "-wal", "-shm"}) {
+        EXPECT_EQ(QFileInfo(strPath + QLatin1String(pSuffix)).permissions() &
+                      (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+                  QFile::Permissions())
+            << "journal" << pSuffix << " is readable by others";
+    }
 }
 
 TEST_F(OrderServiceTest, StrategyAnswersAndPlacesOnlyWhileItRuns)
