@@ -98,6 +98,7 @@ protected:
 TEST_F(OrderServiceTest, BatchGivesOneRowPerSingleOrderAndOneForAnOrderWithoutAndIdsGoOnAfterReopening)
 {
     // The parameter text arrives in the local 8-bit encoding, GBK on the trading desks' machines.
+    QTextCodec* pLocalCodec = QTextCodec::codecForLocale();
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("GBK"));
     COrderParam order = makeOrder(23, "单笔备注", {"600000"});
     order.m_nAlgoOrderType = 24;
@@ -116,7 +117,7 @@ TEST_F(OrderServiceTest, BatchGivesOneRowPerSingleOrderAndOneForAnOrderWithoutAn
     const QString strBefore = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
     const qint64 nBatch = m_journal.recordBatch(
         999, {order, makeOrder(24, "basket", {"000001", "000002"}), makeOrder(25, "empty")});
-    QTextCodec::setCodecForLocale(nullptr);
+    QTextCodec::setCodecForLocale(pLocalCodec);
     const QString strAfter = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
     ASSERT_GT(nBatch, 0);
 
