@@ -10,6 +10,7 @@ PACKAGES=(
     liblog4cxx-dev libfmt-dev libsqlite3-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth
+    dpkg-dev file
 )
 
 missing=()
