@@ -152,22 +152,71 @@ TEST_F(OrderServiceTest, BatchGivesOneRowPerSingleOrderAndOneForAnOrderWithoutAn
     EXPECT_EQ(m_journal.recordBatch(999, {kOneSingle}), nBatch + 1);
 }
 
+// A batch of nOrders orders with 0, 1 and 2 single orders in turn, codes "<order>-<single>"; the order of
+// index nMarker (if any) gets the code MARKER on its first single order.
+QVector<COrderParam> mixedBatch(int nOrders, int nMarker = -1)
+{
+    QVector<COrderParam> batch;
+    for (int i = 0; i < nOrders; ++i) {
+        QStringList codes;
+        for (int k = 0; k < i % 3; ++k) {
+            codes << (i == nMarker && k == 0 ? QStringLiteral("MARKER")
+                                             : QStringLiteral("%1-%2").arg(i).arg(k));
+        }
+        batch << makeOrder(23, "o" + std::to_string(i), codes);
+    }
+    return batch;
+}
+
+TEST_F(OrderServiceTest, LargeBatchKeepsEveryRowInOrder)
+{
+    // 100 rows: several rows go to one insert statement, the rest one at a time.
+    const QVector<COrderParam> batch = mixedBatch(75);
+    QStringList expected;
+    for (int i = 0; i < batch.size(); ++i) {
+        if (i % 3 == 0) {
+            expected << QStringLiteral("o%1|NULL|NULL|NULL").arg(i);
+        }
+        for (int k = 0; k < i % 3; ++k) {
+            expected << QStringLiteral("o%1|%2|%1-%2|%3").arg(i).arg(k).arg(100 * (k + 1));
+        }
+    }
+    ASSERT_GT(m_journal.recordBatch(999, batch), 0);
+    EXPECT_EQ(query("SELECT note, single_index, stock_code, volume FROM orders ORDER BY id"), expected);
+}
+
 TEST_F(OrderServiceTest, FailedInsertLeavesNoRowOfTheBatchAndTheJournalUsable)
 {
     query("CREATE TRIGGER fail_on_marker BEFORE INSERT ON orders WHEN NEW.stock_code = 'MARKER' "
           "BEGIN SELECT RAISE(ABORT, 'marker'); END");
-    // The very last single order fails, after two whole orders and part of the third went in.
-    const QVector<COrderParam> batch = {makeOrder(23, "doomed", {"000001", "000002"}),
-                                        makeOrder(24, "doomed", {"000001", "000002"}),
-                                        makeOrder(24, "doomed", {"000001", "000002", "MARKER"})};
-    CLogCapture log;
-    EXPECT_EQ(m_journal.recordBatch(999, batch), -1);
-    EXPECT_TRUE(log.contains("rolled back") && log.contains("marker")) << "the SQL error is logged";
-    EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{"0"});
+    const struct
+    {
+        const char* pName;
+        QVector<COrderParam> batch;
+        const char* pRows;
+    } cases[] = {
+        // The very last single order fails, after two whole orders and part of the third went in.
+        {"last row of a small batch",
+         {makeOrder(23, "doomed", {"000001", "000002"}), makeOrder(24, "doomed", {"000001", "000002"}),
+          makeOrder(24, "doomed", {"000001", "000002", "MARKER"})},
+         "7"},
+        {"a row in the middle of a large batch", mixedBatch(75, 40), "100"},
+    };
+    for (const auto& row : cases) {
+        query("DELETE FROM orders");
+        CLogCapture log;
+        EXPECT_EQ(m_journal.recordBatch(999, row.batch), -1) << row.pName;
+        EXPECT_TRUE(log.contains("rolled back") && log.contains("marker"))
+            << row.pName << ": SQL error not logged";
+        EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{"0"}) << row.pName;
+    }
     // The journal is not left inside the failed transaction.
     query("DROP TRIGGER fail_on_marker");
-    EXPECT_GT(m_journal.recordBatch(999, batch), 0);
-    EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{"7"});
+    for (const auto& row : cases) {
+        query("DELETE FROM orders");
+        EXPECT_GT(m_journal.recordBatch(999, row.batch), 0) << row.pName;
+        EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{row.pRows}) << row.pName;
+    }
 }
 
 TEST(OrderJournalOpenTest, RefusesWhatIsNotAUsableJournalNamingTheFileAndLeavesItAlone)

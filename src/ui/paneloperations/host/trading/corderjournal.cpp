@@ -26,6 +26,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -178,16 +179,22 @@ std::string createStatement(const CTable& table)
     return fmt::format("CREATE TABLE IF NOT EXISTS {0} ({1})", table.pName, strColumns);
 }
 
-// Every column but the row id; parameter i is column i of the table.
-std::string insertStatement(const CTable& table)
+// Every column but the row id, for nRows rows; parameter r * (columns - 1) + i is column i of row r.
+std::string insertStatement(const CTable& table, int nRows = 1)
 {
     std::string strNames;
-    std::string strParams;
     for (size_t i = 1; i < table.nColumns; ++i) {
         strNames += fmt::format("{0}{1}", i > 1 ? ", " : "", table.pColumns[i].pName);
-        strParams += fmt::format("{0}?{1}", i > 1 ? ", " : "", i);
     }
-    return fmt::format("INSERT INTO {0} ({1}) VALUES ({2})", table.pName, strNames, strParams);
+    std::string strRows;
+    for (int nRow = 0; nRow < nRows; ++nRow) {
+        std::string strParams;
+        for (size_t i = 1; i < table.nColumns; ++i) {
+            strParams += fmt::format("{0}?{1}", i > 1 ? ", " : "", nRow * (table.nColumns - 1) + i);
+        }
+        strRows += fmt::format("{0}({1})", nRow ? ", " : "", strParams);
+    }
+    return fmt::format("INSERT INTO {0} ({1}) VALUES {2}", table.pName, strNames, strRows);
 }
 
 // Text columns hold '' rather than NULL for an empty value (the data pointers are never null); NULL is
@@ -256,6 +263,20 @@ private:
     bool m_bClearBindings;
 };
 
+// One orders row: the batch, the order, and one of its single orders (null for an order that has none).
+struct COrderRow
+{
+    qint64 nBatchId;
+    const QByteArray* pPlacedAt;
+    int nStrategyNo;
+    const COrderParam* pOrder;
+    const COrderSingleParam* pSingle;
+    int nSingle;
+};
+
+constexpr int s_nOrderParams = static_cast<int>(std::size(s_orderColumns)) - 1;
+constexpr int s_nRowsPerInsert = 32;
+
 // Checkpoints copy the write-ahead log back into the database file and sync it, which takes milliseconds.
 // They run when no record has come for this long, so they do not sit between the batches of a burst ...
 constexpr std::chrono::milliseconds s_idleBeforeCheckpoint(200);
@@ -317,6 +338,7 @@ private:
     void rollback(const char* pWhat);
     void checkpoint();
     void logSqlError(const std::string& strWhat) const;
+    void bindOrderRow(sqlite3_stmt* pInsert, int nRow, const COrderRow& row);
     static int onWalCommit(void* pWorker, sqlite3*, const char*, int nPages);
 
     std::mutex m_mutex;
@@ -331,11 +353,13 @@ private:
     CStatement m_commit;
     CStatement m_nextBatchId;
     CStatement m_insertOrder;
+    CStatement m_insertOrders; // s_nRowsPerInsert rows
     CStatement m_insertCancel;
     CStatement m_insertTask;
-    std::string m_texts[std::size(s_orderColumns)]; // UTF-8 of the orders insert's texts, by parameter
-    int m_nWalPages = 0;                            // pages in the write-ahead log after the last commit
-    bool m_bCheckpointDue = false;                  // a commit came after the last checkpoint
+    // UTF-8 of the orders inserts' texts, by row and column.
+    std::vector<std::string> m_texts = std::vector<std::string>(s_nRowsPerInsert * std::size(s_orderColumns));
+    int m_nWalPages = 0;           // pages in the write-ahead log after the last commit
+    bool m_bCheckpointDue = false; // a commit came after the last checkpoint
 
     // Last member: the thread starts once everything it touches exists.
     std::thread m_thread;
@@ -591,6 +615,7 @@ bool COrderJournal::CWorker::openDb(const QString& strPath, QString& strError)
         {"COMMIT", &m_commit},
         {"SELECT COALESCE(MAX(batch_id), 0) + 1 FROM orders", &m_nextBatchId},
         {insertStatement(s_tables[0]), &m_insertOrder},
+        {insertStatement(s_tables[0], s_nRowsPerInsert), &m_insertOrders},
         {insertStatement(s_tables[1]), &m_insertCancel},
         {insertStatement(s_tables[2]), &m_insertTask},
     };
@@ -611,8 +636,8 @@ void COrderJournal::CWorker::closeDb()
     }
     // Every statement of the connection must be gone before it closes; the last connection to close
     // folds the log back into the file.
-    for (CStatement* pStatement :
-         {&m_begin, &m_commit, &m_nextBatchId, &m_insertOrder, &m_insertCancel, &m_insertTask}) {
+    for (CStatement* pStatement : {&m_begin, &m_commit, &m_nextBatchId, &m_insertOrder, &m_insertOrders,
+                                   &m_insertCancel, &m_insertTask}) {
         pStatement->reset();
     }
     if (sqlite3_close(m_pDb) != SQLITE_OK) {
@@ -622,6 +647,55 @@ void COrderJournal::CWorker::closeDb()
     m_pDb = nullptr;
     m_bCheckpointDue = false;
     m_nWalPages = 0;
+}
+
+void COrderJournal::CWorker::bindOrderRow(sqlite3_stmt* pInsert, int nRow, const COrderRow& row)
+{
+    const int n = nRow * s_nOrderParams;
+    std::string* pTexts = &m_texts[static_cast<size_t>(nRow) * std::size(s_orderColumns)];
+    const COrderParam& order = *row.pOrder;
+    sqlite3_bind_int64(pInsert, n + orders::kBatchId, row.nBatchId);
+    bindText(pInsert, n + orders::kPlacedAt, *row.pPlacedAt);
+    sqlite3_bind_int(pInsert, n + orders::kStrategyNo, row.nStrategyNo);
+    bindText(pInsert, n + orders::kSeq, order.m_strSeq, pTexts[orders::kSeq]);
+    sqlite3_bind_int(pInsert, n + orders::kOrderType, order.m_nOrderType);
+    bindText(pInsert, n + orders::kAccountType, order.m_strAccountType, pTexts[orders::kAccountType]);
+    bindText(pInsert, n + orders::kAccountKey, order.m_strAccountKey, pTexts[orders::kAccountKey]);
+    bindText(pInsert, n + orders::kBrokerType, order.m_strBrokerType, pTexts[orders::kBrokerType]);
+    sqlite3_bind_int(pInsert, n + orders::kAlgoOrderType, order.m_nAlgoOrderType);
+    bindText(pInsert, n + orders::kAlgoText, order.m_strAlgoText);
+    // The parameter text arrives in the local 8-bit encoding; the column is UTF-8 text.
+    bindText(
+        pInsert, n + orders::kParamText,
+        QString::fromLocal8Bit(order.m_strParamText.data(), static_cast<int>(order.m_strParamText.size())),
+        pTexts[orders::kParamText]);
+    bindText(pInsert, n + orders::kDbfPriceText, order.m_strDbfPriceText, pTexts[orders::kDbfPriceText]);
+    bindText(pInsert, n + orders::kStrategyName, order.m_strStrategyName);
+    bindText(pInsert, n + orders::kNote, order.m_strNote);
+    bindText(pInsert, n + orders::kVolumeText, order.m_strVolumeText);
+    bindText(pInsert, n + orders::kGivenAccountType, order.m_strGivenAccountType,
+             pTexts[orders::kGivenAccountType]);
+    sqlite3_bind_int(pInsert, n + orders::kZdclIndex, order.m_nZdclIndex);
+    sqlite3_bind_int(pInsert, n + orders::kNamedStrategy, order.m_bNamedStrategy ? 1 : 0);
+    sqlite3_bind_int(pInsert, n + orders::kHedgeFlag, order.m_nHedgeFlag);
+    bindText(pInsert, n + orders::kCounterpart, order.m_strCounterpart);
+    sqlite3_bind_int(pInsert, n + orders::kTradeStrategyType, order.m_nTradeStrategyType);
+    sqlite3_bind_int(pInsert, n + orders::kStrategyFlag, order.m_nStrategyFlag);
+    if (!row.pSingle) {
+        for (int nParam : {orders::kSingleIndex, orders::kStockCode, orders::kVolume, orders::kPrice,
+                           orders::kAmount, orders::kExtra, orders::kPriceType}) {
+            sqlite3_bind_null(pInsert, n + nParam);
+        }
+        return;
+    }
+    const COrderSingleParam& single = *row.pSingle;
+    sqlite3_bind_int(pInsert, n + orders::kSingleIndex, row.nSingle);
+    bindText(pInsert, n + orders::kStockCode, single.m_strStockCode, pTexts[orders::kStockCode]);
+    sqlite3_bind_int(pInsert, n + orders::kVolume, single.m_nVolume);
+    sqlite3_bind_double(pInsert, n + orders::kPrice, single.m_dPrice);
+    sqlite3_bind_double(pInsert, n + orders::kAmount, single.m_dAmount);
+    sqlite3_bind_int(pInsert, n + orders::kExtra, single.m_nExtra);
+    sqlite3_bind_int(pInsert, n + orders::kPriceType, single.m_nPriceType);
 }
 
 qint64 COrderJournal::CWorker::writeBatch(int nStrategyNo, const QVector<COrderParam>& orders)
@@ -645,66 +719,38 @@ qint64 COrderJournal::CWorker::writeBatch(int nStrategyNo, const QVector<COrderP
         nBatchId = sqlite3_column_int64(m_nextBatchId.get(), 0);
     }
 
+    // The rows in the order they are written: an order's single orders in turn, and one row for an order
+    // without any, so that nothing handed over is invisible.
     const QByteArray placedAt = nowText();
-    sqlite3_stmt* pInsert = m_insertOrder.get();
-    CResetOnExit clear(pInsert, true);
-    sqlite3_bind_int64(pInsert, orders::kBatchId, nBatchId);
-    bindText(pInsert, orders::kPlacedAt, placedAt);
-    sqlite3_bind_int(pInsert, orders::kStrategyNo, nStrategyNo);
-    for (int nOrder = 0; nOrder < orders.size(); ++nOrder) {
-        // Bindings stay until replaced, so the order's own fields are bound once for all its rows.
-        const COrderParam& order = orders[nOrder];
-        bindText(pInsert, orders::kSeq, order.m_strSeq, m_texts[orders::kSeq]);
-        sqlite3_bind_int(pInsert, orders::kOrderType, order.m_nOrderType);
-        bindText(pInsert, orders::kAccountType, order.m_strAccountType, m_texts[orders::kAccountType]);
-        bindText(pInsert, orders::kAccountKey, order.m_strAccountKey, m_texts[orders::kAccountKey]);
-        bindText(pInsert, orders::kBrokerType, order.m_strBrokerType, m_texts[orders::kBrokerType]);
-        sqlite3_bind_int(pInsert, orders::kAlgoOrderType, order.m_nAlgoOrderType);
-        bindText(pInsert, orders::kAlgoText, order.m_strAlgoText);
-        // The parameter text arrives in the local 8-bit encoding; the column is UTF-8 text.
-        bindText(pInsert, orders::kParamText,
-                 QString::fromLocal8Bit(order.m_strParamText.data(),
-                                        static_cast<int>(order.m_strParamText.size())),
-                 m_texts[orders::kParamText]);
-        bindText(pInsert, orders::kDbfPriceText, order.m_strDbfPriceText, m_texts[orders::kDbfPriceText]);
-        bindText(pInsert, orders::kStrategyName, order.m_strStrategyName);
-        bindText(pInsert, orders::kNote, order.m_strNote);
-        bindText(pInsert, orders::kVolumeText, order.m_strVolumeText);
-        bindText(pInsert, orders::kGivenAccountType, order.m_strGivenAccountType,
-                 m_texts[orders::kGivenAccountType]);
-        sqlite3_bind_int(pInsert, orders::kZdclIndex, order.m_nZdclIndex);
-        sqlite3_bind_int(pInsert, orders::kNamedStrategy, order.m_bNamedStrategy ? 1 : 0);
-        sqlite3_bind_int(pInsert, orders::kHedgeFlag, order.m_nHedgeFlag);
-        bindText(pInsert, orders::kCounterpart, order.m_strCounterpart);
-        sqlite3_bind_int(pInsert, orders::kTradeStrategyType, order.m_nTradeStrategyType);
-        sqlite3_bind_int(pInsert, orders::kStrategyFlag, order.m_nStrategyFlag);
-
-        // An order without single orders still gets a row, so nothing handed over is invisible.
-        const int nRows = std::max(1, order.m_singleParams.size());
-        for (int nSingle = 0; nSingle < nRows; ++nSingle) {
-            if (order.m_singleParams.isEmpty()) {
-                for (int nParam : {orders::kSingleIndex, orders::kStockCode, orders::kVolume, orders::kPrice,
-                                   orders::kAmount, orders::kExtra, orders::kPriceType}) {
-                    sqlite3_bind_null(pInsert, nParam);
-                }
-            } else {
-                const COrderSingleParam& single = order.m_singleParams[nSingle];
-                sqlite3_bind_int(pInsert, orders::kSingleIndex, nSingle);
-                bindText(pInsert, orders::kStockCode, single.m_strStockCode, m_texts[orders::kStockCode]);
-                sqlite3_bind_int(pInsert, orders::kVolume, single.m_nVolume);
-                sqlite3_bind_double(pInsert, orders::kPrice, single.m_dPrice);
-                sqlite3_bind_double(pInsert, orders::kAmount, single.m_dAmount);
-                sqlite3_bind_int(pInsert, orders::kExtra, single.m_nExtra);
-                sqlite3_bind_int(pInsert, orders::kPriceType, single.m_nPriceType);
-            }
-            CResetOnExit reset(pInsert);
-            if (!step(pInsert)) {
-                logSqlError(fmt::format("batch {0} rolled back: order {1} of {2}, single order {3}", nBatchId,
-                                        nOrder, orders.size(), nSingle));
-                rollback("a batch");
-                return -1;
-            }
+    std::vector<COrderRow> rows;
+    rows.reserve(static_cast<size_t>(orders.size()));
+    for (const COrderParam& order : orders) {
+        if (order.m_singleParams.isEmpty()) {
+            rows.push_back({nBatchId, &placedAt, nStrategyNo, &order, nullptr, 0});
         }
+        for (int nSingle = 0; nSingle < order.m_singleParams.size(); ++nSingle) {
+            rows.push_back(
+                {nBatchId, &placedAt, nStrategyNo, &order, &order.m_singleParams[nSingle], nSingle});
+        }
+    }
+    // Most rows go s_nRowsPerInsert to a statement, which spares SQLite setting the insert up for each.
+    for (size_t nDone = 0; nDone < rows.size();) {
+        const bool bMany = rows.size() - nDone >= static_cast<size_t>(s_nRowsPerInsert);
+        const int nRows = bMany ? s_nRowsPerInsert : 1;
+        sqlite3_stmt* pInsert = bMany ? m_insertOrders.get() : m_insertOrder.get();
+        CResetOnExit reset(pInsert, true);
+        for (int nRow = 0; nRow < nRows; ++nRow) {
+            bindOrderRow(pInsert, nRow, rows[nDone + static_cast<size_t>(nRow)]);
+        }
+        if (!step(pInsert)) {
+            logSqlError(fmt::format("batch {0} rolled back: a row of orders {1} to {2} of {3}", nBatchId,
+                                    rows[nDone].pOrder - orders.data(),
+                                    rows[nDone + static_cast<size_t>(nRows) - 1].pOrder - orders.data(),
+                                    orders.size()));
+            rollback("a batch");
+            return -1;
+        }
+        nDone += static_cast<size_t>(nRows);
     }
 
     CResetOnExit reset(m_commit.get());
