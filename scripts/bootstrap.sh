@@ -7,11 +7,12 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev libqt5sql5-sqlite
     libboost-dev libboost-thread-dev libboost-filesystem-dev libboost-system-dev
-    liblog4cxx-dev libfmt-dev
+    liblog4cxx-dev libfmt-dev libsqlite3-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libx11-dev libxtst-dev
     clang libfuzzer-14-dev
     xvfb xauth xdotool
+    dpkg-dev file
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Configures and builds one configuration: build.sh [release|asan|tsan]. The build tree is build/ for
-# release and build-<name>/ for the sanitizer configurations.
+# Configures and builds one configuration: build.sh [release|asan|tsan|package]. The build tree is build/
+# for release and build-<name>/ for the others. package builds for the /usr prefix without tests and
+# makes the Debian packages (build-package/batchorder_*.deb, batchorder-dev_*.deb) with cpack.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,8 +10,12 @@ case "$config" in
     release) dir=build; extra=() ;;
     asan) dir=build-asan; extra=(-DBATCHORDER_SANITIZE="address;undefined" -DBATCHORDER_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
     tsan) dir=build-tsan; extra=(-DBATCHORDER_SANITIZE=thread -DBATCHORDER_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
-    *) echo "usage: $0 [release|asan|tsan]" >&2; exit 2 ;;
+    package) dir=build-package; extra=(-DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_BUILD_TYPE=Release -DBATCHORDER_BUILD_TESTS=OFF) ;;
+    *) echo "usage: $0 [release|asan|tsan|package]" >&2; exit 2 ;;
 esac
 
 cmake -S . -B "$dir" -G Ninja "${extra[@]}" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
+if [ "$config" = package ]; then
+    (cd "$dir" && cpack -G DEB)
+fi

@@ -8,18 +8,17 @@ namespace TC {
 
 namespace {
 
-// A default file shipped in examples/: found from the current directory (the README runs the host
-// from the repository root) or from the build tree's location (build/bin/../../examples).
-QString findShippedFile(const QString& strName, const QString& strExecutable)
+// A default file shipped with the host: in its data directory beside the installed executable
+// (<prefix>/bin/../share/batchorder), else in the source tree of a build that was not installed. The
+// current directory plays no part, so the host behaves the same wherever it is started from.
+QString findShippedFile(const QString& strName)
 {
-    const QString strLocal = QStringLiteral("examples/") + strName;
-    if (QFileInfo::exists(strLocal))
-        return strLocal;
-    const QString strBeside =
-        QFileInfo(strExecutable).absoluteDir().absoluteFilePath(QStringLiteral("../../examples/") + strName);
-    if (QFileInfo::exists(strBeside))
-        return QDir::cleanPath(strBeside);
-    return strLocal;
+    const QString strExecutable = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString strInstalled =
+        QDir::cleanPath(QFileInfo(strExecutable).absolutePath() +
+                        QStringLiteral("/" BATCHORDER_RELATIVE_DATA_DIR "/") + strName);
+    const QString strSource = QStringLiteral(BATCHORDER_SOURCE_DATA_DIR "/") + strName;
+    return QFileInfo::exists(strInstalled) || !QFileInfo::exists(strSource) ? strInstalled : strSource;
 }
 
 } // namespace
@@ -33,8 +32,10 @@ CHostOptions::EResult CHostOptions::parse(const QStringList& arguments)
         "the data directory, and runs the module with a window or headless."));
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help and exit."));
+    const QString strDefaultProfile = findShippedFile(QStringLiteral("profile.json"));
+    const QString strDefaultLogConfig = findShippedFile(QStringLiteral("log4cxx.properties"));
     const QCommandLineOption profileOption(
-        QStringLiteral("profile"), QStringLiteral("Host profile (JSON). Default: examples/profile.json."),
+        QStringLiteral("profile"), QStringLiteral("Host profile (JSON). Default: %1.").arg(strDefaultProfile),
         QStringLiteral("FILE"));
     const QCommandLineOption dataDirOption(
         QStringLiteral("data-dir"),
@@ -43,7 +44,8 @@ CHostOptions::EResult CHostOptions::parse(const QStringList& arguments)
         QStringLiteral("DIR"));
     const QCommandLineOption logConfigOption(
         QStringLiteral("log-config"),
-        QStringLiteral("log4cxx properties file. Default: examples/log4cxx.properties."), QStringLiteral("FILE"));
+        QStringLiteral("log4cxx properties file. Default: %1.").arg(strDefaultLogConfig),
+        QStringLiteral("FILE"));
     const QCommandLineOption headlessOption(
         QStringLiteral("headless"),
         QStringLiteral("Run without a window even where a display exists; console lines go to stdout."));
@@ -96,12 +98,8 @@ CHostOptions::EResult CHostOptions::parse(const QStringList& arguments)
         return ERROR;
     }
 
-    const QString strExecutable = arguments.value(0);
-    m_strProfile = parser.isSet(profileOption) ? parser.value(profileOption)
-                                               : findShippedFile(QStringLiteral("profile.json"), strExecutable);
-    m_strLogConfig = parser.isSet(logConfigOption)
-                         ? parser.value(logConfigOption)
-                         : findShippedFile(QStringLiteral("log4cxx.properties"), strExecutable);
+    m_strProfile = parser.isSet(profileOption) ? parser.value(profileOption) : strDefaultProfile;
+    m_strLogConfig = parser.isSet(logConfigOption) ? parser.value(logConfigOption) : strDefaultLogConfig;
     m_strDataDir = parser.isSet(dataDirOption) ? parser.value(dataDirOption) : QStringLiteral("var");
     m_strWatchPath = parser.value(watchOption);
     m_strListenName = parser.value(listenOption);

@@ -16,8 +16,8 @@ public:
         ERROR, // m_strMessage says what is wrong
     };
 
-    // Parses the arguments (argv[0] first). Relative default files are looked up in the current
-    // directory first, then beside the source tree the executable was built from.
+    // Parses the arguments (argv[0] first). The default profile and log configuration are the ones
+    // installed with the executable (or, for a build that was not installed, its source tree's).
     EResult parse(const QStringList& arguments);
 
     QString m_strProfile;

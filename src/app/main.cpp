@@ -1,6 +1,8 @@
 #include "chostapplication.h"
 #include "chostoptions.h"
 
+#include "base/utils.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 
@@ -19,6 +21,7 @@ bool hasDisplay()
 
 int main(int argc, char** argv)
 {
+    utils::useUtf8Locale();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -43,6 +46,7 @@ int main(int argc, char** argv)
         pApp = std::make_unique<QCoreApplication>(argc, argv);
     else
         pApp = std::make_unique<QApplication>(argc, argv);
+    utils::useUtf8Locale();
 
     QString strError;
     if (!TC::CHostApplication::installSignalHandlers(strError))

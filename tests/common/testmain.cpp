@@ -1,4 +1,5 @@
 #include "base/clogger.h"
+#include "base/utils.h"
 
 #include <gtest/gtest.h>
 #include <log4cxx/helpers/loglog.h>
@@ -33,6 +34,8 @@ int main(int argc, char** argv)
         qputenv("XDG_RUNTIME_DIR", runtimeDir);
     }
     QApplication app(argc, argv);
+    // Tests see the same encodings as the host, whatever locale they are started in.
+    utils::useUtf8Locale();
     ::testing::InitGoogleTest(&argc, argv);
     if (std::getenv("BATCHORDER_TEST_LOG"))
         utils::initConsoleLogger(log4cxx::Level::getDebug());

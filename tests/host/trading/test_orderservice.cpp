@@ -1,4 +1,5 @@
 #include "common/clogcapture.h"
+#include "common/waituntil.h"
 #include "trading/corderjournal.h"
 #include "trading/corderservice.h"
 
@@ -97,6 +98,7 @@ protected:
 TEST_F(OrderServiceTest, BatchGivesOneRowPerSingleOrderAndOneForAnOrderWithoutAndIdsGoOnAfterReopening)
 {
     // The parameter text arrives in the local 8-bit encoding, GBK on the trading desks' machines.
+    QTextCodec* pLocalCodec = QTextCodec::codecForLocale();
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("GBK"));
     COrderParam order = makeOrder(23, "单笔备注", {"600000"});
     order.m_nAlgoOrderType = 24;
@@ -115,7 +117,7 @@ TEST_F(OrderServiceTest, BatchGivesOneRowPerSingleOrderAndOneForAnOrderWithoutAn
     const QString strBefore = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
     const qint64 nBatch = m_journal.recordBatch(
         999, {order, makeOrder(24, "basket", {"000001", "000002"}), makeOrder(25, "empty")});
-    QTextCodec::setCodecForLocale(nullptr);
+    QTextCodec::setCodecForLocale(pLocalCodec);
     const QString strAfter = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
     ASSERT_GT(nBatch, 0);
 
@@ -150,22 +152,71 @@ TEST_F(OrderServiceTest, BatchGivesOneRowPerSingleOrderAndOneForAnOrderWithoutAn
     EXPECT_EQ(m_journal.recordBatch(999, {kOneSingle}), nBatch + 1);
 }
 
+// A batch of nOrders orders with 0, 1 and 2 single orders in turn, codes "<order>-<single>"; the order of
+// index nMarker (if any) gets the code MARKER on its first single order.
+QVector<COrderParam> mixedBatch(int nOrders, int nMarker = -1)
+{
+    QVector<COrderParam> batch;
+    for (int i = 0; i < nOrders; ++i) {
+        QStringList codes;
+        for (int k = 0; k < i % 3; ++k) {
+            codes << (i == nMarker && k == 0 ? QStringLiteral("MARKER")
+                                             : QStringLiteral("%1-%2").arg(i).arg(k));
+        }
+        batch << makeOrder(23, "o" + std::to_string(i), codes);
+    }
+    return batch;
+}
+
+TEST_F(OrderServiceTest, LargeBatchKeepsEveryRowInOrder)
+{
+    // 100 rows: several rows go to one insert statement, the rest one at a time.
+    const QVector<COrderParam> batch = mixedBatch(75);
+    QStringList expected;
+    for (int i = 0; i < batch.size(); ++i) {
+        if (i % 3 == 0) {
+            expected << QStringLiteral("o%1|NULL|NULL|NULL").arg(i);
+        }
+        for (int k = 0; k < i % 3; ++k) {
+            expected << QStringLiteral("o%1|%2|%1-%2|%3").arg(i).arg(k).arg(100 * (k + 1));
+        }
+    }
+    ASSERT_GT(m_journal.recordBatch(999, batch), 0);
+    EXPECT_EQ(query("SELECT note, single_index, stock_code, volume FROM orders ORDER BY id"), expected);
+}
+
 TEST_F(OrderServiceTest, FailedInsertLeavesNoRowOfTheBatchAndTheJournalUsable)
 {
     query("CREATE TRIGGER fail_on_marker BEFORE INSERT ON orders WHEN NEW.stock_code = 'MARKER' "
           "BEGIN SELECT RAISE(ABORT, 'marker'); END");
-    // The very last single order fails, after two whole orders and part of the third went in.
-    const QVector<COrderParam> batch = {makeOrder(23, "doomed", {"000001", "000002"}),
-                                        makeOrder(24, "doomed", {"000001", "000002"}),
-                                        makeOrder(24, "doomed", {"000001", "000002", "MARKER"})};
-    CLogCapture log;
-    EXPECT_EQ(m_journal.recordBatch(999, batch), -1);
-    EXPECT_TRUE(log.contains("rolled back") && log.contains("marker")) << "the SQL error is logged";
-    EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{"0"});
+    const struct
+    {
+        const char* pName;
+        QVector<COrderParam> batch;
+        const char* pRows;
+    } cases[] = {
+        // The very last single order fails, after two whole orders and part of the third went in.
+        {"last row of a small batch",
+         {makeOrder(23, "doomed", {"000001", "000002"}), makeOrder(24, "doomed", {"000001", "000002"}),
+          makeOrder(24, "doomed", {"000001", "000002", "MARKER"})},
+         "7"},
+        {"a row in the middle of a large batch", mixedBatch(75, 40), "100"},
+    };
+    for (const auto& row : cases) {
+        query("DELETE FROM orders");
+        CLogCapture log;
+        EXPECT_EQ(m_journal.recordBatch(999, row.batch), -1) << row.pName;
+        EXPECT_TRUE(log.contains("rolled back") && log.contains("marker"))
+            << row.pName << ": SQL error not logged";
+        EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{"0"}) << row.pName;
+    }
     // The journal is not left inside the failed transaction.
     query("DROP TRIGGER fail_on_marker");
-    EXPECT_GT(m_journal.recordBatch(999, batch), 0);
-    EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{"7"});
+    for (const auto& row : cases) {
+        query("DELETE FROM orders");
+        EXPECT_GT(m_journal.recordBatch(999, row.batch), 0) << row.pName;
+        EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{row.pRows}) << row.pName;
+    }
 }
 
 TEST(OrderJournalOpenTest, RefusesWhatIsNotAUsableJournalNamingTheFileAndLeavesItAlone)
@@ -214,6 +265,45 @@ TEST(OrderJournalOpenTest, RefusesWhatIsNotAUsableJournalNamingTheFileAndLeavesI
         return !bOpened && strError.contains(strReadOnly) ? 0 : 1;
     };
     EXPECT_EXIT(_exit(openAsNobody()), ::testing::ExitedWithCode(0), "read-only");
+}
+
+TEST(OrderJournalFileTest, FilesAreOwnerOnlyAndAnIdleJournalFoldsItsLogBackIntoTheFile)
+{
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("journal.db"));
+    const mode_t nOldMask = umask(022);
+    COrderJournal journal;
+    QString strError;
+    const bool bOpened = journal.open(strPath, strError);
+    umask(nOldMask);
+    ASSERT_TRUE(bOpened) << strError.toStdString();
+    ASSERT_GT(journal.recordBatch(999, QVector<COrderParam>(200, kOneSingle)), 0);
+
+    // Commits leave the rows in the write-ahead log; once the journal has nothing to do it copies them
+    // into the database file itself, where a copy of that file alone finds them.
+    const QString strCopy = dir.filePath(QStringLiteral("copy.db"));
+    const auto copyHoldsTheBatch = [&] {
+        QFile::remove(strCopy);
+        QString strCount;
+        if (QFile::copy(strPath, strCopy)) {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("copy"));
+            db.setDatabaseName(strCopy);
+            QSqlQuery count(db);
+            if (db.open() && count.exec(QStringLiteral("SELECT COUNT(*) FROM orders")) && count.next()) {
+                strCount = count.value(0).toString();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("copy"));
+        return strCount == QLatin1String("200");
+    };
+    EXPECT_TRUE(waitUntil(copyHoldsTheBatch));
+
+    for (const char* pSuffix : {"", "-wal", "-shm"}) {
+        EXPECT_EQ(QFileInfo(strPath + QLatin1String(pSuffix)).permissions() &
+                      (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+                  QFile::Permissions())
+            << "journal" << pSuffix << " is readable by others";
+    }
 }
 
 TEST_F(OrderServiceTest, StrategyAnswersAndPlacesOnlyWhileItRuns)

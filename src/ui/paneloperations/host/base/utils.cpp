@@ -5,6 +5,7 @@
 #include <boost/thread/mutex.hpp>
 
 #include <chrono>
+#include <clocale>
 #include <map>
 
 #include <pthread.h>
@@ -66,6 +67,14 @@ void safeUtf82Gbk(std::string& str)
     if (!pCodec || str.empty())
         return;
     str = pCodec->fromUnicode(QString::fromUtf8(str.data(), static_cast<int>(str.size()))).toStdString();
+}
+
+void useUtf8Locale()
+{
+    // C.UTF-8 is built into the C library from glibc 2.35 on; older systems may only have a named one.
+    if (!std::setlocale(LC_ALL, "C.UTF-8") && std::setlocale(LC_ALL, "C"))
+        std::setlocale(LC_CTYPE, "en_US.UTF-8");
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
 }
 
 double clockMSec()

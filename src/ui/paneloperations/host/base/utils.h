@@ -17,6 +17,13 @@ std::string getThreadName();
 void safeGbk2Utf8(std::string& str);
 void safeUtf82Gbk(std::string& str);
 
+// Makes the process's text encoding UTF-8 whatever locale it was started in: the C library's (log4cxx
+// converts and writes log text through it) and Qt's local 8-bit codec (file names, arguments, console
+// output). The rest of the locale is the C locale, so nothing the host prints or parses follows LANG.
+// Call it first thing and again once the application object exists: that object re-reads the locale
+// from the environment.
+void useUtf8Locale();
+
 // Milliseconds on a monotonic clock (never jumps with the wall clock), as a double.
 double clockMSec();
 

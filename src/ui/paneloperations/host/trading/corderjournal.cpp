@@ -5,24 +5,31 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSet>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QStringList>
-#include <QVariant>
 
 #include <fmt/format.h>
 
+#include <sqlite3.h>
+
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <future>
+#include <iterator>
 #include <mutex>
+#include <set>
+#include <stdexcept>
+#include <string_view>
 #include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace TC {
 
@@ -35,7 +42,7 @@ struct CColumn
 };
 
 // Outside tools read these tables, so names and columns only ever grow.
-const CColumn s_orderColumns[] = {
+constexpr CColumn s_orderColumns[] = {
     {"id", "INTEGER PRIMARY KEY"},
     {"batch_id", "INTEGER NOT NULL"},
     {"placed_at", "TEXT NOT NULL"},
@@ -68,7 +75,7 @@ const CColumn s_orderColumns[] = {
     {"strategy_flag", "INTEGER"},
 };
 
-const CColumn s_cancelColumns[] = {
+constexpr CColumn s_cancelColumns[] = {
     {"id", "INTEGER PRIMARY KEY"},
     {"code", "TEXT"},
     {"account", "TEXT"},
@@ -77,7 +84,7 @@ const CColumn s_cancelColumns[] = {
     {"placed_at", "TEXT NOT NULL"},
 };
 
-const CColumn s_taskColumns[] = {
+constexpr CColumn s_taskColumns[] = {
     {"id", "INTEGER PRIMARY KEY"},
     {"code", "TEXT"},
     {"argument", "TEXT"},
@@ -92,9 +99,9 @@ struct CTable
 };
 
 const CTable s_tables[] = {
-    {"orders", s_orderColumns, sizeof(s_orderColumns) / sizeof(s_orderColumns[0])},
-    {"cancels", s_cancelColumns, sizeof(s_cancelColumns) / sizeof(s_cancelColumns[0])},
-    {"tasks", s_taskColumns, sizeof(s_taskColumns) / sizeof(s_taskColumns[0])},
+    {"orders", s_orderColumns, std::size(s_orderColumns)},
+    {"cancels", s_cancelColumns, std::size(s_cancelColumns)},
+    {"tasks", s_taskColumns, std::size(s_taskColumns)},
 };
 
 const char* const s_indexes[] = {
@@ -104,63 +111,187 @@ const char* const s_indexes[] = {
     "CREATE INDEX IF NOT EXISTS idx_tasks_placed ON tasks(placed_at)",
 };
 
-QString createStatement(const CTable& table)
+// The parameter number of a column in the table's insert (see insertStatement): its position in the
+// table. Only used to initialise constants, so an unknown name fails to compile.
+template <size_t N> constexpr int param(const CColumn (&columns)[N], std::string_view name)
 {
-    QStringList columns;
-    for (size_t i = 0; i < table.nColumns; ++i)
-    {
-        columns << QStringLiteral("%1 %2").arg(QLatin1String(table.pColumns[i].pName),
-                                               QLatin1String(table.pColumns[i].pType));
+    for (size_t i = 1; i < N; ++i) {
+        if (name == columns[i].pName) {
+            return static_cast<int>(i);
+        }
     }
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
-        .arg(QLatin1String(table.pName), columns.join(QStringLiteral(", ")));
+    throw std::logic_error("no such column");
 }
 
-// Every column but the row id, as named placeholders.
-QString insertStatement(const CTable& table)
+namespace orders {
+constexpr int kBatchId = param(s_orderColumns, "batch_id");
+constexpr int kPlacedAt = param(s_orderColumns, "placed_at");
+constexpr int kSeq = param(s_orderColumns, "seq");
+constexpr int kStrategyNo = param(s_orderColumns, "strategy_no");
+constexpr int kOrderType = param(s_orderColumns, "order_type");
+constexpr int kAccountType = param(s_orderColumns, "account_type");
+constexpr int kAccountKey = param(s_orderColumns, "account_key");
+constexpr int kBrokerType = param(s_orderColumns, "broker_type");
+constexpr int kStockCode = param(s_orderColumns, "stock_code");
+constexpr int kVolume = param(s_orderColumns, "volume");
+constexpr int kPrice = param(s_orderColumns, "price");
+constexpr int kAmount = param(s_orderColumns, "amount");
+constexpr int kPriceType = param(s_orderColumns, "price_type");
+constexpr int kAlgoOrderType = param(s_orderColumns, "algo_order_type");
+constexpr int kAlgoText = param(s_orderColumns, "algo_text");
+constexpr int kParamText = param(s_orderColumns, "param_text");
+constexpr int kDbfPriceText = param(s_orderColumns, "dbf_price_text");
+constexpr int kStrategyName = param(s_orderColumns, "strategy_name");
+constexpr int kNote = param(s_orderColumns, "note");
+constexpr int kVolumeText = param(s_orderColumns, "volume_text");
+constexpr int kGivenAccountType = param(s_orderColumns, "given_account_type");
+constexpr int kZdclIndex = param(s_orderColumns, "zdcl_index");
+constexpr int kNamedStrategy = param(s_orderColumns, "named_strategy");
+constexpr int kHedgeFlag = param(s_orderColumns, "hedge_flag");
+constexpr int kCounterpart = param(s_orderColumns, "counterpart");
+constexpr int kTradeStrategyType = param(s_orderColumns, "trade_strategy_type");
+constexpr int kSingleIndex = param(s_orderColumns, "single_index");
+constexpr int kExtra = param(s_orderColumns, "extra");
+constexpr int kStrategyFlag = param(s_orderColumns, "strategy_flag");
+} // namespace orders
+
+namespace cancels {
+constexpr int kCode = param(s_cancelColumns, "code");
+constexpr int kAccount = param(s_cancelColumns, "account");
+constexpr int kOrderId = param(s_cancelColumns, "order_id");
+constexpr int kByNumber = param(s_cancelColumns, "by_number");
+constexpr int kPlacedAt = param(s_cancelColumns, "placed_at");
+} // namespace cancels
+
+namespace tasks {
+constexpr int kCode = param(s_taskColumns, "code");
+constexpr int kArgument = param(s_taskColumns, "argument");
+constexpr int kPlacedAt = param(s_taskColumns, "placed_at");
+} // namespace tasks
+
+std::string createStatement(const CTable& table)
 {
-    QStringList names;
-    QStringList holders;
-    for (size_t i = 1; i < table.nColumns; ++i)
-    {
-        names << QLatin1String(table.pColumns[i].pName);
-        holders << QLatin1Char(':') + QLatin1String(table.pColumns[i].pName);
+    std::string strColumns;
+    for (size_t i = 0; i < table.nColumns; ++i) {
+        strColumns +=
+            fmt::format("{0}{1} {2}", i ? ", " : "", table.pColumns[i].pName, table.pColumns[i].pType);
     }
-    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-        .arg(QLatin1String(table.pName), names.join(QStringLiteral(", ")),
-             holders.join(QStringLiteral(", ")));
+    return fmt::format("CREATE TABLE IF NOT EXISTS {0} ({1})", table.pName, strColumns);
 }
 
-// Text columns hold '' rather than NULL for an empty value; NULL is kept for "no single order".
-QVariant textValue(const QString& str)
+// Every column but the row id, for nRows rows; parameter r * (columns - 1) + i is column i of row r.
+std::string insertStatement(const CTable& table, int nRows = 1)
 {
-    return str.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(str);
+    std::string strNames;
+    for (size_t i = 1; i < table.nColumns; ++i) {
+        strNames += fmt::format("{0}{1}", i > 1 ? ", " : "", table.pColumns[i].pName);
+    }
+    std::string strRows;
+    for (int nRow = 0; nRow < nRows; ++nRow) {
+        std::string strParams;
+        for (size_t i = 1; i < table.nColumns; ++i) {
+            strParams += fmt::format("{0}?{1}", i > 1 ? ", " : "", nRow * (table.nColumns - 1) + i);
+        }
+        strRows += fmt::format("{0}({1})", nRow ? ", " : "", strParams);
+    }
+    return fmt::format("INSERT INTO {0} ({1}) VALUES {2}", table.pName, strNames, strRows);
 }
 
-QVariant textValue(const std::string& str)
+// Text columns hold '' rather than NULL for an empty value (the data pointers are never null); NULL is
+// kept for "no single order". The values must live until the statement has been stepped.
+void bindText(sqlite3_stmt* pStatement, int nParam, const std::string& str)
 {
-    return textValue(QString::fromStdString(str));
+    sqlite3_bind_text(pStatement, nParam, str.data(), static_cast<int>(str.size()), SQLITE_STATIC);
 }
 
-QString nowText()
+// Binds the UTF-8 form of str, made in buffer. Handing SQLite UTF-8 spares it a conversion and an
+// allocation per value; the buffer keeps its capacity from row to row.
+void bindText(sqlite3_stmt* pStatement, int nParam, const QString& str, std::string& buffer)
 {
-    return QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
+    const int nSize = str.size();
+    buffer.resize(static_cast<size_t>(nSize));
+    const QChar* pChars = str.constData();
+    for (int i = 0; i < nSize; ++i) {
+        const ushort nChar = pChars[i].unicode();
+        if (nChar >= 0x80) {
+            const QByteArray utf8 = str.toUtf8();
+            buffer.assign(utf8.constData(), static_cast<size_t>(utf8.size()));
+            break;
+        }
+        buffer[static_cast<size_t>(i)] = static_cast<char>(nChar);
+    }
+    sqlite3_bind_text(pStatement, nParam, buffer.data(), static_cast<int>(buffer.size()), SQLITE_STATIC);
 }
 
-std::atomic<int> s_nConnectionCounter{0};
+void bindText(sqlite3_stmt* pStatement, int nParam, const QByteArray& utf8)
+{
+    sqlite3_bind_text(pStatement, nParam, utf8.constData(), utf8.size(), SQLITE_STATIC);
+}
+
+QByteArray nowText()
+{
+    return QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8();
+}
+
+struct CStatementDeleter
+{
+    void operator()(sqlite3_stmt* pStatement) const { sqlite3_finalize(pStatement); }
+};
+using CStatement = std::unique_ptr<sqlite3_stmt, CStatementDeleter>;
+
+// Leaves a statement ready for its next use however the scope is left. With bClearBindings it also lets
+// go of the caller's texts bound to it, which are gone once the call that bound them returns.
+class CResetOnExit
+{
+public:
+    explicit CResetOnExit(sqlite3_stmt* pStatement, bool bClearBindings = false)
+        : m_pStatement(pStatement), m_bClearBindings(bClearBindings)
+    {
+    }
+    ~CResetOnExit()
+    {
+        sqlite3_reset(m_pStatement);
+        if (m_bClearBindings) {
+            sqlite3_clear_bindings(m_pStatement);
+        }
+    }
+    CResetOnExit(const CResetOnExit&) = delete;
+    CResetOnExit& operator=(const CResetOnExit&) = delete;
+
+private:
+    sqlite3_stmt* m_pStatement;
+    bool m_bClearBindings;
+};
+
+// One orders row: the batch, the order, and one of its single orders (null for an order that has none).
+struct COrderRow
+{
+    qint64 nBatchId;
+    const QByteArray* pPlacedAt;
+    int nStrategyNo;
+    const COrderParam* pOrder;
+    const COrderSingleParam* pSingle;
+    int nSingle;
+};
+
+constexpr int s_nOrderParams = static_cast<int>(std::size(s_orderColumns)) - 1;
+constexpr int s_nRowsPerInsert = 32;
+
+// Checkpoints copy the write-ahead log back into the database file and sync it, which takes milliseconds.
+// They run when no record has come for this long, so they do not sit between the batches of a burst ...
+constexpr std::chrono::milliseconds s_idleBeforeCheckpoint(200);
+// ... or, under a load that never pauses, once the log holds this many pages, so that it stays bounded.
+constexpr int s_nCheckpointPages = 4096;
 
 } // namespace
 
-// Owns the thread on which the journal's SQL connection lives: Qt SQL connections may only be used
-// on the thread that opened them. Public calls come from any thread through call(); everything else
-// runs on the worker thread only.
+// Owns the thread on which the journal's SQLite connection lives, so that every statement of the
+// connection runs on one thread. Public calls come from any thread through call(); everything else runs
+// on the worker thread only.
 class COrderJournal::CWorker
 {
 public:
-    CWorker()
-        : m_thread([this] { run(); })
-    {
-    }
+    CWorker() : m_thread([this] { run(); }) {}
 
     ~CWorker()
     {
@@ -176,8 +307,7 @@ public:
     CWorker& operator=(const CWorker&) = delete;
 
     // Runs fn on the worker thread and returns its result once it has run.
-    template <class F>
-    auto call(F&& fn) -> decltype(fn())
+    template <class F> auto call(F&& fn) -> decltype(fn())
     {
         using R = decltype(fn());
         // The job owns the task, so the shared state outlives the worker's last touch of it; fn itself
@@ -201,10 +331,15 @@ public:
 
 private:
     void run();
-    bool exec(const QString& strSql, QString& strError);
+    bool exec(const char* pSql, QString& strError);
+    bool prepare(const std::string& strSql, CStatement& statement, QString& strError);
+    bool step(sqlite3_stmt* pStatement);
     bool checkColumns(const CTable& table, QString& strError);
     void rollback(const char* pWhat);
-    void logSqlError(const std::string& strWhat, const QSqlError& error) const;
+    void checkpoint();
+    void logSqlError(const std::string& strWhat) const;
+    void bindOrderRow(sqlite3_stmt* pInsert, int nRow, const COrderRow& row);
+    static int onWalCommit(void* pWorker, sqlite3*, const char*, int nPages);
 
     std::mutex m_mutex;
     std::condition_variable m_cond;
@@ -213,11 +348,18 @@ private:
 
     // Worker thread only.
     QString m_strPath;
-    QString m_strConnection;
-    QSqlDatabase m_db;
-    std::unique_ptr<QSqlQuery> m_pInsertOrder;
-    std::unique_ptr<QSqlQuery> m_pInsertCancel;
-    std::unique_ptr<QSqlQuery> m_pInsertTask;
+    sqlite3* m_pDb = nullptr;
+    CStatement m_begin;
+    CStatement m_commit;
+    CStatement m_nextBatchId;
+    CStatement m_insertOrder;
+    CStatement m_insertOrders; // s_nRowsPerInsert rows
+    CStatement m_insertCancel;
+    CStatement m_insertTask;
+    // UTF-8 of the orders inserts' texts, by row and column.
+    std::vector<std::string> m_texts = std::vector<std::string>(s_nRowsPerInsert * std::size(s_orderColumns));
+    int m_nWalPages = 0;           // pages in the write-ahead log after the last commit
+    bool m_bCheckpointDue = false; // a commit came after the last checkpoint
 
     // Last member: the thread starts once everything it touches exists.
     std::thread m_thread;
@@ -226,68 +368,127 @@ private:
 void COrderJournal::CWorker::run()
 {
     utils::setThreadName("order_journal");
-    for (;;)
-    {
-        std::function<void()> job;
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_cond.wait(lock, [this] { return m_bStop || !m_jobs.empty(); });
-            if (m_jobs.empty())
-            {
-                break;
+    const auto hasWork = [this] { return m_bStop || !m_jobs.empty(); };
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        if (m_bCheckpointDue) {
+            if (!m_cond.wait_for(lock, s_idleBeforeCheckpoint, hasWork)) {
+                lock.unlock();
+                checkpoint();
+                lock.lock();
+                continue;
             }
-            job = std::move(m_jobs.front());
-            m_jobs.pop_front();
+        } else {
+            m_cond.wait(lock, hasWork);
         }
+        if (m_jobs.empty()) {
+            break;
+        }
+        std::function<void()> job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        lock.unlock();
         job();
+        // The caller has its answer; a long log is folded back before the next record.
+        if (m_nWalPages >= s_nCheckpointPages) {
+            checkpoint();
+        }
+        lock.lock();
     }
+    lock.unlock();
     // A journal destroyed without close() still lets go of its connection here, on its own thread.
     closeDb();
 }
 
-bool COrderJournal::CWorker::exec(const QString& strSql, QString& strError)
+int COrderJournal::CWorker::onWalCommit(void* pWorker, sqlite3*, const char*, int nPages)
 {
-    QSqlQuery query(m_db);
-    if (!query.exec(strSql))
-    {
-        strError = query.lastError().text();
+    auto* pThis = static_cast<CWorker*>(pWorker);
+    pThis->m_nWalPages = nPages;
+    pThis->m_bCheckpointDue = true;
+    return SQLITE_OK;
+}
+
+void COrderJournal::CWorker::checkpoint()
+{
+    m_bCheckpointDue = false;
+    if (!m_pDb) {
+        return;
+    }
+    int nLogPages = 0;
+    int nCopiedPages = 0;
+    // PASSIVE: readers are never waited for; what they still hold is copied by a later checkpoint.
+    const int nResult =
+        sqlite3_wal_checkpoint_v2(m_pDb, nullptr, SQLITE_CHECKPOINT_PASSIVE, &nLogPages, &nCopiedPages);
+    if (nResult != SQLITE_OK && nResult != SQLITE_BUSY) {
+        logSqlError("checkpoint failed");
+    }
+    m_nWalPages = nLogPages > nCopiedPages ? nLogPages : 0;
+}
+
+bool COrderJournal::CWorker::exec(const char* pSql, QString& strError)
+{
+    char* pMessage = nullptr;
+    if (sqlite3_exec(m_pDb, pSql, nullptr, nullptr, &pMessage) != SQLITE_OK) {
+        strError = QString::fromUtf8(pMessage ? pMessage : sqlite3_errmsg(m_pDb));
+        sqlite3_free(pMessage);
         return false;
     }
     return true;
 }
 
-void COrderJournal::CWorker::logSqlError(const std::string& strWhat, const QSqlError& error) const
+bool COrderJournal::CWorker::prepare(const std::string& strSql, CStatement& statement, QString& strError)
+{
+    sqlite3_stmt* pStatement = nullptr;
+    if (sqlite3_prepare_v3(m_pDb, strSql.c_str(), static_cast<int>(strSql.size()), SQLITE_PREPARE_PERSISTENT,
+                           &pStatement, nullptr) != SQLITE_OK) {
+        strError = QString::fromUtf8(sqlite3_errmsg(m_pDb));
+        return false;
+    }
+    statement.reset(pStatement);
+    return true;
+}
+
+bool COrderJournal::CWorker::step(sqlite3_stmt* pStatement)
+{
+    const int nResult = sqlite3_step(pStatement);
+    return nResult == SQLITE_DONE || nResult == SQLITE_ROW;
+}
+
+void COrderJournal::CWorker::logSqlError(const std::string& strWhat) const
 {
     LOG4CXX_ERROR(g_TTStdLogger, fmt::format("order journal {0}: {1}: {2}", m_strPath.toStdString(), strWhat,
-                                             error.text().toStdString()));
+                                             m_pDb ? sqlite3_errmsg(m_pDb) : "not open"));
 }
 
 void COrderJournal::CWorker::rollback(const char* pWhat)
 {
-    QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("ROLLBACK")))
-    {
-        logSqlError(fmt::format("rollback of {0} failed", pWhat), query.lastError());
+    // A failed statement may already have ended the transaction; there is nothing to undo then.
+    if (sqlite3_get_autocommit(m_pDb)) {
+        return;
+    }
+    QString strError;
+    if (!exec("ROLLBACK", strError)) {
+        LOG4CXX_ERROR(g_TTStdLogger, fmt::format("order journal {0}: rollback of {1} failed: {2}",
+                                                 m_strPath.toStdString(), pWhat, strError.toStdString()));
     }
 }
 
 bool COrderJournal::CWorker::checkColumns(const CTable& table, QString& strError)
 {
-    QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table.pName))))
-    {
-        strError = query.lastError().text();
+    CStatement info;
+    if (!prepare(fmt::format("PRAGMA table_info({0})", table.pName), info, strError)) {
         return false;
     }
-    QSet<QString> present;
-    while (query.next())
-    {
-        present.insert(query.value(1).toString());
+    std::set<std::string> present;
+    int nResult = SQLITE_ROW;
+    while ((nResult = sqlite3_step(info.get())) == SQLITE_ROW) {
+        present.insert(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1)));
     }
-    for (size_t i = 0; i < table.nColumns; ++i)
-    {
-        if (!present.contains(QLatin1String(table.pColumns[i].pName)))
-        {
+    if (nResult != SQLITE_DONE) {
+        strError = QString::fromUtf8(sqlite3_errmsg(m_pDb));
+        return false;
+    }
+    for (size_t i = 0; i < table.nColumns; ++i) {
+        if (!present.count(table.pColumns[i].pName)) {
             strError = QStringLiteral("table %1 has no column %2; the file belongs to something else")
                            .arg(QLatin1String(table.pName), QLatin1String(table.pColumns[i].pName));
             return false;
@@ -305,111 +506,123 @@ bool COrderJournal::CWorker::openDb(const QString& strPath, QString& strError)
         return false;
     };
 
-    if (strPath.trimmed().isEmpty())
-    {
+    if (strPath.trimmed().isEmpty()) {
         return fail(QStringLiteral("no database file given"));
     }
     const bool bInMemory = strPath == QLatin1String(":memory:");
     const QFileInfo info(strPath);
     const QDir dir = info.absoluteDir();
-    if (!bInMemory && !dir.exists())
-    {
+    if (!bInMemory && !dir.exists()) {
         return fail(
             QStringLiteral("the directory %1 does not exist").arg(QDir::toNativeSeparators(dir.path())));
     }
-    if (!bInMemory && info.exists() && !info.isFile())
-    {
+    if (!bInMemory && info.exists() && !info.isFile()) {
         return fail(info.isDir() ? QStringLiteral("is a directory") : QStringLiteral("not a regular file"));
     }
     // SQLite quietly falls back to read-only access, so say so before it fails on the first write.
-    if (!bInMemory && info.exists() && !info.isWritable())
-    {
+    if (!bInMemory && info.exists() && !info.isWritable()) {
         return fail(QStringLiteral("the file is read-only"));
     }
-    if (!bInMemory && !info.exists() && !QFileInfo(dir.path()).isWritable())
-    {
+    if (!bInMemory && !info.exists() && !QFileInfo(dir.path()).isWritable()) {
         return fail(
             QStringLiteral("the directory %1 is read-only").arg(QDir::toNativeSeparators(dir.path())));
     }
 
-    m_strConnection = QStringLiteral("order_journal_%1").arg(++s_nConnectionCounter);
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_strConnection);
-    if (!m_db.isValid())
-    {
-        return fail(QStringLiteral("the SQLite driver of Qt (QSQLITE) is not available"));
+    const QByteArray fileName = bInMemory ? QByteArray(":memory:") : QFile::encodeName(strPath);
+    if (!bInMemory && !info.exists()) {
+        // Created owner-only here: SQLite gives its log files the database file's permissions. The
+        // directory entry is synced so that the new file survives a power cut as its contents will.
+        const int nFile = ::open(fileName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (nFile < 0) {
+            return fail(
+                QStringLiteral("cannot create the file: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+        }
+        ::close(nFile);
+        const int nDir =
+            ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (nDir >= 0) {
+            ::fsync(nDir);
+            ::close(nDir);
+        }
     }
-    m_db.setDatabaseName(strPath);
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!m_db.open())
-    {
-        return fail(QStringLiteral("cannot open the file: %1").arg(m_db.lastError().text()));
+
+    // One thread uses the connection, so SQLite's own locking of it is left out.
+    if (sqlite3_open_v2(fileName.constData(), &m_pDb,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+        return fail(QStringLiteral("cannot open the file: %1")
+                        .arg(QString::fromUtf8(m_pDb ? sqlite3_errmsg(m_pDb) : "out of memory")));
     }
+    sqlite3_extended_result_codes(m_pDb, 1);
+    sqlite3_busy_timeout(m_pDb, 5000);
 
     // The first statement reads the file header: a file of another kind fails here.
     QString strSqlError;
-    QSqlQuery mode(m_db);
-    if (!mode.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !mode.next())
-    {
-        return fail(QStringLiteral("not a usable database: %1").arg(mode.lastError().text()));
+    CStatement mode;
+    if (!prepare("PRAGMA journal_mode=WAL", mode, strSqlError) || sqlite3_step(mode.get()) != SQLITE_ROW) {
+        return fail(QStringLiteral("not a usable database: %1")
+                        .arg(strSqlError.isEmpty() ? QString::fromUtf8(sqlite3_errmsg(m_pDb)) : strSqlError));
     }
-    const QString strMode = mode.value(0).toString().toLower();
-    if (strMode != QLatin1String("wal") && !(bInMemory && strMode == QLatin1String("memory")))
-    {
+    const QString strMode =
+        QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(mode.get(), 0))).toLower();
+    mode.reset();
+    if (strMode != QLatin1String("wal") && !(bInMemory && strMode == QLatin1String("memory"))) {
         return fail(
             QStringLiteral("cannot switch to write-ahead logging (mode is %1); the file may be read-only")
                 .arg(strMode));
     }
-    mode.finish();
-    if (!exec(QStringLiteral("PRAGMA synchronous=NORMAL"), strSqlError))
-    {
-        return fail(QStringLiteral("cannot set synchronous mode: %1").arg(strSqlError));
+    // FULL: a commit returns only once the log is on the disk, so a batch reported as placed survives a
+    // power cut. Checkpoints are the worker's own, off the commit path (see run()).
+    if (!exec("PRAGMA synchronous=FULL", strSqlError) || !exec("PRAGMA wal_autocheckpoint=0", strSqlError)) {
+        return fail(QStringLiteral("cannot set the write mode: %1").arg(strSqlError));
     }
+    // Commits report the log's length here; the hook also takes the place of SQLite's own checkpoints.
+    sqlite3_wal_hook(m_pDb, &CWorker::onWalCommit, this);
+    // A 10,000-order batch changes about 3 MiB of pages; with SQLite's default 2 MiB cache part of it
+    // would be written to the log twice.
+    exec("PRAGMA cache_size=-16384", strSqlError);
 
-    if (!exec(QStringLiteral("BEGIN IMMEDIATE"), strSqlError))
-    {
+    if (!exec("BEGIN IMMEDIATE", strSqlError)) {
         return fail(QStringLiteral("cannot write: %1").arg(strSqlError));
     }
-    for (const CTable& table : s_tables)
-    {
-        if (!exec(createStatement(table), strSqlError))
-        {
+    for (const CTable& table : s_tables) {
+        if (!exec(createStatement(table).c_str(), strSqlError)) {
             rollback("table creation");
             return fail(
                 QStringLiteral("cannot create table %1: %2").arg(QLatin1String(table.pName), strSqlError));
         }
     }
     // A file of another program may hold tables of the same names: leave it as it was.
-    for (const CTable& table : s_tables)
-    {
-        if (!checkColumns(table, strSqlError))
-        {
+    for (const CTable& table : s_tables) {
+        if (!checkColumns(table, strSqlError)) {
             rollback("table creation");
             return fail(strSqlError);
         }
     }
-    for (const char* pIndex : s_indexes)
-    {
-        if (!exec(QLatin1String(pIndex), strSqlError))
-        {
+    for (const char* pIndex : s_indexes) {
+        if (!exec(pIndex, strSqlError)) {
             rollback("index creation");
             return fail(QStringLiteral("cannot create an index: %1").arg(strSqlError));
         }
     }
-    if (!exec(QStringLiteral("COMMIT"), strSqlError))
-    {
+    if (!exec("COMMIT", strSqlError)) {
         rollback("table creation");
         return fail(QStringLiteral("cannot create the tables: %1").arg(strSqlError));
     }
-    const QString statements[] = {insertStatement(s_tables[0]), insertStatement(s_tables[1]),
-                                  insertStatement(s_tables[2])};
-    std::unique_ptr<QSqlQuery>* queries[] = {&m_pInsertOrder, &m_pInsertCancel, &m_pInsertTask};
-    for (int i = 0; i < 3; ++i)
-    {
-        *queries[i] = std::make_unique<QSqlQuery>(m_db);
-        if (!(*queries[i])->prepare(statements[i]))
-        {
-            return fail(QStringLiteral("cannot prepare an insert into %1: %2")
-                            .arg(QLatin1String(s_tables[i].pName), (*queries[i])->lastError().text()));
+
+    const std::pair<std::string, CStatement*> statements[] = {
+        {"BEGIN IMMEDIATE", &m_begin},
+        {"COMMIT", &m_commit},
+        {"SELECT COALESCE(MAX(batch_id), 0) + 1 FROM orders", &m_nextBatchId},
+        {insertStatement(s_tables[0]), &m_insertOrder},
+        {insertStatement(s_tables[0], s_nRowsPerInsert), &m_insertOrders},
+        {insertStatement(s_tables[1]), &m_insertCancel},
+        {insertStatement(s_tables[2]), &m_insertTask},
+    };
+    for (const auto& statement : statements) {
+        if (!prepare(statement.first, *statement.second, strSqlError)) {
+            return fail(QStringLiteral("cannot prepare \"%1\": %2")
+                            .arg(QString::fromStdString(statement.first), strSqlError));
         }
     }
     LOG4CXX_INFO(g_TTStdLogger, fmt::format("order journal opened: {0}", strPath.toStdString()));
@@ -418,110 +631,131 @@ bool COrderJournal::CWorker::openDb(const QString& strPath, QString& strError)
 
 void COrderJournal::CWorker::closeDb()
 {
-    if (m_strConnection.isEmpty())
-    {
+    if (!m_pDb) {
         return;
     }
-    // Every query and handle of the connection must be gone before it is removed.
-    m_pInsertOrder.reset();
-    m_pInsertCancel.reset();
-    m_pInsertTask.reset();
-    m_db.close();
-    m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_strConnection);
-    m_strConnection.clear();
+    // Every statement of the connection must be gone before it closes; the last connection to close
+    // folds the log back into the file.
+    for (CStatement* pStatement : {&m_begin, &m_commit, &m_nextBatchId, &m_insertOrder, &m_insertOrders,
+                                   &m_insertCancel, &m_insertTask}) {
+        pStatement->reset();
+    }
+    if (sqlite3_close(m_pDb) != SQLITE_OK) {
+        logSqlError("close failed");
+        sqlite3_close_v2(m_pDb);
+    }
+    m_pDb = nullptr;
+    m_bCheckpointDue = false;
+    m_nWalPages = 0;
+}
+
+void COrderJournal::CWorker::bindOrderRow(sqlite3_stmt* pInsert, int nRow, const COrderRow& row)
+{
+    const int n = nRow * s_nOrderParams;
+    std::string* pTexts = &m_texts[static_cast<size_t>(nRow) * std::size(s_orderColumns)];
+    const COrderParam& order = *row.pOrder;
+    sqlite3_bind_int64(pInsert, n + orders::kBatchId, row.nBatchId);
+    bindText(pInsert, n + orders::kPlacedAt, *row.pPlacedAt);
+    sqlite3_bind_int(pInsert, n + orders::kStrategyNo, row.nStrategyNo);
+    bindText(pInsert, n + orders::kSeq, order.m_strSeq, pTexts[orders::kSeq]);
+    sqlite3_bind_int(pInsert, n + orders::kOrderType, order.m_nOrderType);
+    bindText(pInsert, n + orders::kAccountType, order.m_strAccountType, pTexts[orders::kAccountType]);
+    bindText(pInsert, n + orders::kAccountKey, order.m_strAccountKey, pTexts[orders::kAccountKey]);
+    bindText(pInsert, n + orders::kBrokerType, order.m_strBrokerType, pTexts[orders::kBrokerType]);
+    sqlite3_bind_int(pInsert, n + orders::kAlgoOrderType, order.m_nAlgoOrderType);
+    bindText(pInsert, n + orders::kAlgoText, order.m_strAlgoText);
+    // The parameter text arrives in the local 8-bit encoding; the column is UTF-8 text.
+    bindText(
+        pInsert, n + orders::kParamText,
+        QString::fromLocal8Bit(order.m_strParamText.data(), static_cast<int>(order.m_strParamText.size())),
+        pTexts[orders::kParamText]);
+    bindText(pInsert, n + orders::kDbfPriceText, order.m_strDbfPriceText, pTexts[orders::kDbfPriceText]);
+    bindText(pInsert, n + orders::kStrategyName, order.m_strStrategyName);
+    bindText(pInsert, n + orders::kNote, order.m_strNote);
+    bindText(pInsert, n + orders::kVolumeText, order.m_strVolumeText);
+    bindText(pInsert, n + orders::kGivenAccountType, order.m_strGivenAccountType,
+             pTexts[orders::kGivenAccountType]);
+    sqlite3_bind_int(pInsert, n + orders::kZdclIndex, order.m_nZdclIndex);
+    sqlite3_bind_int(pInsert, n + orders::kNamedStrategy, order.m_bNamedStrategy ? 1 : 0);
+    sqlite3_bind_int(pInsert, n + orders::kHedgeFlag, order.m_nHedgeFlag);
+    bindText(pInsert, n + orders::kCounterpart, order.m_strCounterpart);
+    sqlite3_bind_int(pInsert, n + orders::kTradeStrategyType, order.m_nTradeStrategyType);
+    sqlite3_bind_int(pInsert, n + orders::kStrategyFlag, order.m_nStrategyFlag);
+    if (!row.pSingle) {
+        for (int nParam : {orders::kSingleIndex, orders::kStockCode, orders::kVolume, orders::kPrice,
+                           orders::kAmount, orders::kExtra, orders::kPriceType}) {
+            sqlite3_bind_null(pInsert, n + nParam);
+        }
+        return;
+    }
+    const COrderSingleParam& single = *row.pSingle;
+    sqlite3_bind_int(pInsert, n + orders::kSingleIndex, row.nSingle);
+    bindText(pInsert, n + orders::kStockCode, single.m_strStockCode, pTexts[orders::kStockCode]);
+    sqlite3_bind_int(pInsert, n + orders::kVolume, single.m_nVolume);
+    sqlite3_bind_double(pInsert, n + orders::kPrice, single.m_dPrice);
+    sqlite3_bind_double(pInsert, n + orders::kAmount, single.m_dAmount);
+    sqlite3_bind_int(pInsert, n + orders::kExtra, single.m_nExtra);
+    sqlite3_bind_int(pInsert, n + orders::kPriceType, single.m_nPriceType);
 }
 
 qint64 COrderJournal::CWorker::writeBatch(int nStrategyNo, const QVector<COrderParam>& orders)
 {
-    QSqlQuery begin(m_db);
-    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
     {
-        logSqlError("cannot start a batch", begin.lastError());
-        return -1;
-    }
-    // Taken inside the write transaction, so the id is unique even with another writer on the file.
-    QSqlQuery next(m_db);
-    if (!next.exec(QStringLiteral("SELECT COALESCE(MAX(batch_id), 0) + 1 FROM orders")) || !next.next())
-    {
-        logSqlError("cannot number a batch", next.lastError());
-        rollback("a batch");
-        return -1;
-    }
-    const qint64 nBatchId = next.value(0).toLongLong();
-    next.finish();
-
-    const QString strPlacedAt = nowText();
-    QSqlQuery& insert = *m_pInsertOrder;
-    insert.bindValue(QStringLiteral(":batch_id"), nBatchId);
-    insert.bindValue(QStringLiteral(":placed_at"), strPlacedAt);
-    insert.bindValue(QStringLiteral(":strategy_no"), nStrategyNo);
-    for (int nOrder = 0; nOrder < orders.size(); ++nOrder)
-    {
-        const COrderParam& order = orders[nOrder];
-        insert.bindValue(QStringLiteral(":seq"), textValue(order.m_strSeq));
-        insert.bindValue(QStringLiteral(":order_type"), order.m_nOrderType);
-        insert.bindValue(QStringLiteral(":account_type"), textValue(order.m_strAccountType));
-        insert.bindValue(QStringLiteral(":account_key"), textValue(order.m_strAccountKey));
-        insert.bindValue(QStringLiteral(":broker_type"), textValue(order.m_strBrokerType));
-        insert.bindValue(QStringLiteral(":algo_order_type"), order.m_nAlgoOrderType);
-        insert.bindValue(QStringLiteral(":algo_text"), textValue(order.m_strAlgoText));
-        // The parameter text arrives in the local 8-bit encoding; the column is plain text.
-        insert.bindValue(QStringLiteral(":param_text"),
-                         textValue(QString::fromLocal8Bit(order.m_strParamText.data(),
-                                                          static_cast<int>(order.m_strParamText.size()))));
-        insert.bindValue(QStringLiteral(":dbf_price_text"), textValue(order.m_strDbfPriceText));
-        insert.bindValue(QStringLiteral(":strategy_name"), textValue(order.m_strStrategyName));
-        insert.bindValue(QStringLiteral(":note"), textValue(order.m_strNote));
-        insert.bindValue(QStringLiteral(":volume_text"), textValue(order.m_strVolumeText));
-        insert.bindValue(QStringLiteral(":given_account_type"), textValue(order.m_strGivenAccountType));
-        insert.bindValue(QStringLiteral(":zdcl_index"), order.m_nZdclIndex);
-        insert.bindValue(QStringLiteral(":named_strategy"), order.m_bNamedStrategy ? 1 : 0);
-        insert.bindValue(QStringLiteral(":hedge_flag"), order.m_nHedgeFlag);
-        insert.bindValue(QStringLiteral(":counterpart"), textValue(order.m_strCounterpart));
-        insert.bindValue(QStringLiteral(":trade_strategy_type"), order.m_nTradeStrategyType);
-        insert.bindValue(QStringLiteral(":strategy_flag"), order.m_nStrategyFlag);
-
-        // An order without single orders still gets a row, so nothing handed over is invisible.
-        const int nRows = std::max(1, order.m_singleParams.size());
-        for (int nSingle = 0; nSingle < nRows; ++nSingle)
-        {
-            if (order.m_singleParams.isEmpty())
-            {
-                insert.bindValue(QStringLiteral(":single_index"), QVariant(QVariant::Int));
-                insert.bindValue(QStringLiteral(":stock_code"), QVariant(QVariant::String));
-                insert.bindValue(QStringLiteral(":volume"), QVariant(QVariant::Int));
-                insert.bindValue(QStringLiteral(":price"), QVariant(QVariant::Double));
-                insert.bindValue(QStringLiteral(":amount"), QVariant(QVariant::Double));
-                insert.bindValue(QStringLiteral(":extra"), QVariant(QVariant::Int));
-                insert.bindValue(QStringLiteral(":price_type"), QVariant(QVariant::Int));
-            }
-            else
-            {
-                const COrderSingleParam& single = order.m_singleParams[nSingle];
-                insert.bindValue(QStringLiteral(":single_index"), nSingle);
-                insert.bindValue(QStringLiteral(":stock_code"), textValue(single.m_strStockCode));
-                insert.bindValue(QStringLiteral(":volume"), single.m_nVolume);
-                insert.bindValue(QStringLiteral(":price"), single.m_dPrice);
-                insert.bindValue(QStringLiteral(":amount"), single.m_dAmount);
-                insert.bindValue(QStringLiteral(":extra"), single.m_nExtra);
-                insert.bindValue(QStringLiteral(":price_type"), single.m_nPriceType);
-            }
-            if (!insert.exec())
-            {
-                logSqlError(fmt::format("batch {0} rolled back: order {1} of {2}, single order {3}", nBatchId,
-                                        nOrder, orders.size(), nSingle),
-                            insert.lastError());
-                rollback("a batch");
-                return -1;
-            }
+        CResetOnExit reset(m_begin.get());
+        if (!step(m_begin.get())) {
+            logSqlError("cannot start a batch");
+            return -1;
         }
     }
-
-    QSqlQuery commit(m_db);
-    if (!commit.exec(QStringLiteral("COMMIT")))
+    // Taken inside the write transaction, so the id is unique even with another writer on the file.
+    qint64 nBatchId = 0;
     {
-        logSqlError(fmt::format("batch {0} could not be committed", nBatchId), commit.lastError());
+        CResetOnExit reset(m_nextBatchId.get());
+        if (sqlite3_step(m_nextBatchId.get()) != SQLITE_ROW) {
+            logSqlError("cannot number a batch");
+            rollback("a batch");
+            return -1;
+        }
+        nBatchId = sqlite3_column_int64(m_nextBatchId.get(), 0);
+    }
+
+    // The rows in the order they are written: an order's single orders in turn, and one row for an order
+    // without any, so that nothing handed over is invisible.
+    const QByteArray placedAt = nowText();
+    std::vector<COrderRow> rows;
+    rows.reserve(static_cast<size_t>(orders.size()));
+    for (const COrderParam& order : orders) {
+        if (order.m_singleParams.isEmpty()) {
+            rows.push_back({nBatchId, &placedAt, nStrategyNo, &order, nullptr, 0});
+        }
+        for (int nSingle = 0; nSingle < order.m_singleParams.size(); ++nSingle) {
+            rows.push_back(
+                {nBatchId, &placedAt, nStrategyNo, &order, &order.m_singleParams[nSingle], nSingle});
+        }
+    }
+    // Most rows go s_nRowsPerInsert to a statement, which spares SQLite setting the insert up for each.
+    for (size_t nDone = 0; nDone < rows.size();) {
+        const bool bMany = rows.size() - nDone >= static_cast<size_t>(s_nRowsPerInsert);
+        const int nRows = bMany ? s_nRowsPerInsert : 1;
+        sqlite3_stmt* pInsert = bMany ? m_insertOrders.get() : m_insertOrder.get();
+        CResetOnExit reset(pInsert, true);
+        for (int nRow = 0; nRow < nRows; ++nRow) {
+            bindOrderRow(pInsert, nRow, rows[nDone + static_cast<size_t>(nRow)]);
+        }
+        if (!step(pInsert)) {
+            logSqlError(fmt::format("batch {0} rolled back: a row of orders {1} to {2} of {3}", nBatchId,
+                                    rows[nDone].pOrder - orders.data(),
+                                    rows[nDone + static_cast<size_t>(nRows) - 1].pOrder - orders.data(),
+                                    orders.size()));
+            rollback("a batch");
+            return -1;
+        }
+        nDone += static_cast<size_t>(nRows);
+    }
+
+    CResetOnExit reset(m_commit.get());
+    if (!step(m_commit.get())) {
+        logSqlError(fmt::format("batch {0} could not be committed", nBatchId));
         rollback("a batch");
         return -1;
     }
@@ -531,34 +765,35 @@ qint64 COrderJournal::CWorker::writeBatch(int nStrategyNo, const QVector<COrderP
 bool COrderJournal::CWorker::writeCancel(const std::string& strCode, const std::string& strAccount,
                                          const std::string& strOrderId, bool bByNumber)
 {
-    QSqlQuery& insert = *m_pInsertCancel;
-    insert.bindValue(QStringLiteral(":code"), textValue(strCode));
-    insert.bindValue(QStringLiteral(":account"), textValue(strAccount));
-    insert.bindValue(QStringLiteral(":order_id"), textValue(strOrderId));
-    insert.bindValue(QStringLiteral(":by_number"), bByNumber ? 1 : 0);
-    insert.bindValue(QStringLiteral(":placed_at"), nowText());
-    if (!insert.exec())
-    {
-        logSqlError(fmt::format("cancel of order {0} not recorded", strOrderId), insert.lastError());
-        return false;
+    const QByteArray placedAt = nowText();
+    sqlite3_stmt* pInsert = m_insertCancel.get();
+    CResetOnExit reset(pInsert, true);
+    bindText(pInsert, cancels::kCode, strCode);
+    bindText(pInsert, cancels::kAccount, strAccount);
+    bindText(pInsert, cancels::kOrderId, strOrderId);
+    sqlite3_bind_int(pInsert, cancels::kByNumber, bByNumber ? 1 : 0);
+    bindText(pInsert, cancels::kPlacedAt, placedAt);
+    const bool bDone = step(pInsert);
+    if (!bDone) {
+        logSqlError(fmt::format("cancel of order {0} not recorded", strOrderId));
     }
-    return true;
+    return bDone;
 }
 
 bool COrderJournal::CWorker::writeTask(const std::string& strCode, const std::string& strArgument)
 {
-    QSqlQuery& insert = *m_pInsertTask;
-    insert.bindValue(QStringLiteral(":code"), textValue(strCode));
-    insert.bindValue(QStringLiteral(":argument"), textValue(strArgument));
-    insert.bindValue(QStringLiteral(":placed_at"), nowText());
-    if (!insert.exec())
-    {
-        logSqlError(fmt::format("task {0} not recorded", strCode), insert.lastError());
-        return false;
+    const QByteArray placedAt = nowText();
+    sqlite3_stmt* pInsert = m_insertTask.get();
+    CResetOnExit reset(pInsert, true);
+    bindText(pInsert, tasks::kCode, strCode);
+    bindText(pInsert, tasks::kArgument, strArgument);
+    bindText(pInsert, tasks::kPlacedAt, placedAt);
+    const bool bDone = step(pInsert);
+    if (!bDone) {
+        logSqlError(fmt::format("task {0} not recorded", strCode));
     }
-    return true;
+    return bDone;
 }
-
 COrderJournal::COrderJournal() = default;
 
 COrderJournal::~COrderJournal()
@@ -569,15 +804,13 @@ COrderJournal::~COrderJournal()
 bool COrderJournal::open(const QString& strDbPath, QString& strError)
 {
     std::unique_lock<std::shared_mutex> lock(m_lifeMutex);
-    if (m_pWorker)
-    {
+    if (m_pWorker) {
         m_pWorker->call([this] { m_pWorker->closeDb(); });
         m_pWorker.reset();
     }
     auto pWorker = std::make_unique<CWorker>();
     CWorker* pRaw = pWorker.get();
-    if (!pRaw->call([&] { return pRaw->openDb(strDbPath, strError); }))
-    {
+    if (!pRaw->call([&] { return pRaw->openDb(strDbPath, strError); })) {
         LOG4CXX_ERROR(g_TTStdLogger, strError.toStdString());
         return false;
     }
@@ -588,8 +821,7 @@ bool COrderJournal::open(const QString& strDbPath, QString& strError)
 void COrderJournal::close()
 {
     std::unique_lock<std::shared_mutex> lock(m_lifeMutex);
-    if (m_pWorker)
-    {
+    if (m_pWorker) {
         m_pWorker->call([this] { m_pWorker->closeDb(); });
         m_pWorker.reset();
     }
@@ -598,16 +830,14 @@ void COrderJournal::close()
 qint64 COrderJournal::recordBatch(int nStrategyNo, const QVector<COrderParam>& orders)
 {
     std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
-    if (!m_pWorker)
-    {
+    if (!m_pWorker) {
         LOG4CXX_ERROR(g_TTStdLogger,
                       fmt::format("order journal not open: batch of {0} orders of strategy {1} "
                                   "not recorded",
                                   orders.size(), nStrategyNo));
         return -1;
     }
-    if (orders.isEmpty())
-    {
+    if (orders.isEmpty()) {
         LOG4CXX_WARN(g_TTStdLogger,
                      fmt::format("order journal: empty batch of strategy {0} ignored", nStrategyNo));
         return -1;
@@ -619,8 +849,7 @@ bool COrderJournal::recordCancel(const std::string& strCode, const std::string& 
                                  const std::string& strOrderId, bool bByNumber)
 {
     std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
-    if (!m_pWorker)
-    {
+    if (!m_pWorker) {
         LOG4CXX_ERROR(
             g_TTStdLogger,
             fmt::format("order journal not open: cancel {0} of order {1} not recorded", strCode, strOrderId));
@@ -633,8 +862,7 @@ bool COrderJournal::recordCancel(const std::string& strCode, const std::string& 
 bool COrderJournal::recordTask(const std::string& strCode, const std::string& strArgument)
 {
     std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
-    if (!m_pWorker)
-    {
+    if (!m_pWorker) {
         LOG4CXX_ERROR(g_TTStdLogger, fmt::format("order journal not open: task {0} ({1}) not recorded",
                                                  strCode, strArgument));
         return false;
