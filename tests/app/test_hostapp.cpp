@@ -297,3 +297,66 @@ TEST(HostApp, ThousandFilesBackToBackEachOrderPlacedAndBackedUpExactlyOnce)
         EXPECT_TRUE(backupNotes.contains(QStringLiteral("f%1-b").arg(i)));
     }
 }
+
+// A crash at any moment keeps every line of a file taken: until its records are in the backup file,
+// the temporary copy stays on disk. The host is killed at moments spread over the handling of one
+// 10,000-line file, each time in a fresh data directory, until a kill comes after the handling ended.
+TEST(HostApp, KillAtAnyMomentKeepsEveryLineInTheTemporaryFileOrTheBackup)
+{
+    constexpr int kLines = 10000;
+    QString strText;
+    for (int i = 0; i < kLines; ++i)
+        strText += QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,n%1\n").arg(i);
+    // The NOTE column of rows and lines.
+    const auto notes = [](const QString& strRows, QSet<QString>& found) {
+        for (const QString& strRow : strRows.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            found.insert(strRow.section(QLatin1Char(','), 9, 9));
+    };
+
+    // The log goes to a file only: nothing reads the host's stderr during the kill.
+    QTemporaryDir logDir;
+    const QString strLogConfig = logDir.filePath(QStringLiteral("log4cxx.properties"));
+    QFile logConfig(strLogConfig);
+    ASSERT_TRUE(logConfig.open(QIODevice::WriteOnly));
+    logConfig.write("log4j.rootLogger=INFO, file\n"
+                    "log4j.appender.file=org.apache.log4j.FileAppender\n"
+                    "log4j.appender.file.File=${BATCHORDER_LOG_DIR}/host.log\n"
+                    "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n");
+    logConfig.close();
+
+    int nInTheMiddle = 0;
+    bool bHandled = false;
+    for (int nDelayMSec = 0; nDelayMSec <= 400 && !bHandled; nDelayMSec += 3)
+    {
+        HostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
+                          QStringLiteral("--log-config"), strLogConfig});
+        ASSERT_TRUE(host.waitForOutput(QStringLiteral(" [system] start!")))
+            << host.stderrText().toStdString();
+        ASSERT_TRUE(host.writeInstructions(strText));
+        std::this_thread::sleep_for(std::chrono::milliseconds(nDelayMSec));
+        ::kill(static_cast<pid_t>(host.process().processId()), SIGKILL);
+        ASSERT_TRUE(host.process().waitForFinished(20000));
+
+        QSet<QString> found;
+        notes(host.backupText(), found);
+        const QDir inbox = QFileInfo(host.inbox()).dir();
+        const QStringList temporary = inbox.entryList({QStringLiteral("orders_tmp*.csv")}, QDir::Files);
+        // A file not taken yet is still at the path.
+        for (const QString& strName :
+             temporary + inbox.entryList({QStringLiteral("orders.csv")}, QDir::Files))
+        {
+            QFile file(inbox.filePath(strName));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            notes(QTextCodec::codecForName("GBK")->toUnicode(file.readAll()), found);
+        }
+        int nMissing = 0;
+        for (int i = 0; i < kLines; ++i)
+            nMissing += found.contains(QStringLiteral("n%1").arg(i)) ? 0 : 1;
+        EXPECT_EQ(nMissing, 0) << "killed " << nDelayMSec << " ms after the rename; temporary files: "
+                               << temporary.join(' ').toStdString();
+        nInTheMiddle += temporary.isEmpty() ? 0 : 1;
+        bHandled = temporary.isEmpty() && !QFile::exists(host.inbox());
+    }
+    EXPECT_TRUE(bHandled) << "no kill came after the file was handled";
+    EXPECT_GT(nInTheMiddle, 0) << "no kill came while the file was handled";
+}

@@ -5,10 +5,13 @@
 
 #include "common/clogcapture.h"
 #include "common/ctesthost.h"
+#include "common/waituntil.h"
 #include "ui/cshortcutmanager.h"
 
 #include <gtest/gtest.h>
 
+#include <QDate>
+#include <QDir>
 #include <QFile>
 
 #include <thread>
@@ -185,4 +188,52 @@ TEST_F(ManagerLifecycle, DestroyingWhileMonitoringStopsTheReader)
     // An absence cannot be waited for: give a running reader fifty polls' time to take the file.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(QFile::exists(strPath));
+}
+
+// The temporary copy of an instruction file goes once its records are in the backup file; while the
+// backup cannot be written the copies stay, and the console says so once.
+TEST_F(ManagerLifecycle, TakenFileStaysUntilItsRecordsAreBackedUp)
+{
+    const QString strInbox = m_pHost->dataDir() + QStringLiteral("/inbox");
+    ASSERT_TRUE(QDir().mkpath(strInbox));
+    const QString strBackup = m_pHost->batchOrderDir() + QStringLiteral("/batchOrder_back_") +
+                              QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) +
+                              QStringLiteral(".csv");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), strBackup));
+    CBatchOrderManager* pManager = createManager();
+    pManager->startFileMonitor(strInbox + QStringLiteral("/orders.csv"));
+    const auto deliver = [&](const QByteArray& line) {
+        QFile file(strInbox + QStringLiteral("/orders.part"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(line);
+        file.close();
+        const int nBefore = pManager->getAllDatas().size();
+        ASSERT_TRUE(file.rename(strInbox + QStringLiteral("/orders.csv")));
+        ASSERT_TRUE(waitUntil([&] { return pManager->getAllDatas().size() > nBefore; }));
+        // The intake, then the sync it asked for.
+        drainBatchOrderStrand();
+        drainBatchOrderStrand();
+    };
+    deliver("23,0,10.5,600000,100,8880000001,2,2,,first\n");
+    EXPECT_EQ(QDir(strInbox).entryList(QDir::Files), QStringList{QStringLiteral("orders_tmp1.csv")});
+
+    ASSERT_TRUE(QFile::remove(strBackup));
+    deliver("23,0,10.5,600000,100,8880000001,2,2,,second\n");
+    EXPECT_EQ(QDir(strInbox).entryList(QDir::Files), QStringList{QStringLiteral("orders_tmp1.csv")})
+        << "the second file is backed up and goes; the first stays";
+    QFile backup(strBackup);
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_EQ(backup.readAll().count('\n'), 2) << "the header and the second order";
+
+    std::vector<QString> errors;
+    for (const QString& strTail : consoleTails(pManager))
+    {
+        if (strTail.startsWith(QStringLiteral(" [error] ")) ||
+            strTail.startsWith(QStringLiteral(" [warning] ")))
+            errors.push_back(strTail);
+    }
+    ASSERT_EQ(errors.size(), 2u) << "one error for the failure, one note on recovery";
+    EXPECT_TRUE(errors[0].startsWith(QStringLiteral(" [error] ")) && errors[0].contains(strBackup))
+        << errors[0].toStdString();
+    EXPECT_TRUE(errors[1].startsWith(QStringLiteral(" [warning] "))) << errors[1].toStdString();
 }
