@@ -171,8 +171,8 @@ TEST(HostApp, HelpDocumentsEveryOption)
     ASSERT_TRUE(process.waitForFinished(20000));
     EXPECT_EQ(process.exitCode(), 0);
     const QString strHelp = QString::fromUtf8(process.readAllStandardOutput());
-    for (const char* szOption : {"--profile", "--data-dir", "--headless", "--watch", "--auto-dispatch", "--listen",
-                                 "--log-config"})
+    for (const char* szOption : {"--profile", "--data-dir", "--headless", "--watch", "--auto-dispatch",
+                                 "--listen", "--log-config", "--max-file-size"})
         EXPECT_TRUE(strHelp.contains(QLatin1String(szOption))) << szOption;
 }
 
@@ -296,6 +296,37 @@ TEST(HostApp, ThousandFilesBackToBackEachOrderPlacedAndBackedUpExactlyOnce)
         EXPECT_TRUE(notes.contains(QStringLiteral("f%1-a").arg(i)));
         EXPECT_TRUE(backupNotes.contains(QStringLiteral("f%1-b").arg(i)));
     }
+}
+
+// A file over the size limit is not read: it is left aside, and the console says where; the next file
+// is taken as usual. A limit that is not a size stops the host at start.
+TEST(HostApp, FileOverTheSizeLimitIsLeftAsideWithAConsoleError)
+{
+    for (const char* szBad : {"0", "1X", "513M"})
+    {
+        QProcess process;
+        process.start(
+            QStringLiteral(BATCHORDER_HOST_EXE),
+            {QStringLiteral("--headless"), QStringLiteral("--max-file-size"), QLatin1String(szBad)});
+        ASSERT_TRUE(process.waitForFinished(20000));
+        EXPECT_EQ(process.exitCode(), 2) << szBad;
+        EXPECT_TRUE(process.readAllStandardError().contains("--max-file-size")) << szBad;
+    }
+
+    HostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
+                      QStringLiteral("--max-file-size"), QStringLiteral("1K")});
+    ASSERT_TRUE(host.waitForOutput(QStringLiteral(" [system] start!"))) << host.stderrText().toStdString();
+    const QString strLine = QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,big\n");
+    ASSERT_TRUE(host.writeInstructions(strLine.repeated(1025 / strLine.size() + 1)));
+    const QString strAside = QFileInfo(host.inbox()).dir().filePath(QStringLiteral("orders_tmp1.csv"));
+    ASSERT_TRUE(
+        host.waitForOutput(QStringLiteral(" [error] 指令文件已留置在 %1: 超过大小上限(").arg(strAside)))
+        << host.stdoutText().toStdString();
+    ASSERT_TRUE(host.writeInstructions(QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,small\n")));
+    ASSERT_TRUE(waitUntil([&] { return host.backupText().contains(QStringLiteral("small")); }));
+    EXPECT_EQ(host.terminate(), 0);
+    EXPECT_TRUE(QFile::exists(strAside));
+    EXPECT_FALSE(host.backupText().contains(QStringLiteral("big")));
 }
 
 // A crash at any moment keeps every line of a file taken: until its records are in the backup file,
