@@ -2,6 +2,7 @@
 #include "cbatchorderdata.h"
 
 #include "common/ctesthost.h"
+#include "common/waituntil.h"
 
 #include <boost/make_shared.hpp>
 
@@ -11,6 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <mutex>
 
 #include <unistd.h>
 
@@ -35,8 +38,15 @@ protected:
     {
         m_connection =
             m_writer.m_sigMessage.connect([this](TC::EBatchOrderMsgLevel eLevel, const QString& str) {
+                std::lock_guard<std::mutex> lock(m_mutex);
                 m_messages << QString::number(eLevel) + QLatin1Char(' ') + str;
             });
+    }
+
+    QStringList messages() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_messages;
     }
 
     QByteArray fileBytes() const
@@ -54,7 +64,8 @@ protected:
 
     CTestHost m_host;
     CBatchOrderBackupWriter m_writer;
-    QStringList m_messages; // "<level> <text>"; the writer reports on the calling thread
+    mutable std::mutex m_mutex;
+    QStringList m_messages; // "<level> <text>", from the strand's stand-in (this thread) and the syncer
     boost::signals2::scoped_connection m_connection;
 };
 
@@ -177,56 +188,58 @@ TEST_P(CBackupFaultTest, OneErrorPerSpellAndOneNoteOnRecovery)
     inject();
     append(QStringLiteral("23,5,10,600001,100"), false);
     append(QStringLiteral("23,5,10,600002,100"), false);
-    ASSERT_EQ(m_messages.size(), 1) << m_messages.join('\n').toStdString();
-    EXPECT_TRUE(m_messages[0].startsWith(QStringLiteral("4 ")) &&
-                m_messages[0].contains(m_writer.backupFileName()))
-        << m_messages[0].toStdString();
+    QStringList all = messages();
+    ASSERT_EQ(all.size(), 1) << all.join('\n').toStdString();
+    EXPECT_TRUE(all[0].startsWith(QStringLiteral("4 ")) && all[0].contains(m_writer.backupFileName()))
+        << all[0].toStdString();
 
     heal();
     const QByteArray later = append(QStringLiteral("23,5,10,600003,100"));
     append(QStringLiteral("23,5,10,600004,100"));
-    ASSERT_EQ(m_messages.size(), 2) << m_messages.join('\n').toStdString();
-    EXPECT_TRUE(m_messages[1].startsWith(QStringLiteral("8 ")) &&
-                m_messages[1].contains(QStringLiteral("2 条")))
-        << "the recovery names the records missing from the file: " << m_messages[1].toStdString();
+    all = messages();
+    ASSERT_EQ(all.size(), 2) << all.join('\n').toStdString();
+    EXPECT_TRUE(all[1].startsWith(QStringLiteral("8 ")) && all[1].contains(QStringLiteral("2 条")))
+        << "the recovery names the records missing from the file: " << all[1].toStdString();
     EXPECT_TRUE(fileBytes().startsWith(kBom + kHeader + first + later)) << fileBytes().toStdString();
 
     inject();
     append(QStringLiteral("23,5,10,600005,100"), false);
-    EXPECT_EQ(m_messages.size(), 3) << "a new spell is reported again";
+    EXPECT_EQ(messages().size(), 3) << "a new spell is reported again";
     heal();
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, CBackupFaultTest, ::testing::ValuesIn(kFaultRows),
                          [](const auto& info) { return std::string(info.param.m_szName); });
 
-// The temporary copies of instruction files go only once their records are on disk; a sync that fails
-// keeps them and says so.
-TEST_F(CBackupWriterTest, QueuedFilesGoOnlyOnceTheBackupIsSynced)
+// The temporary copies of instruction files go once the backup is synced, on the writer's thread while
+// more batches are appended; a sync that fails keeps them and says so.
+TEST_F(CBackupWriterTest, QueuedFilesGoOnceTheBackupIsSynced)
 {
-    QStringList files;
-    for (const char* szName : {"orders_tmp1.csv", "orders_tmp2.csv", "orders_tmp3.csv"})
+    constexpr int kBatches = 100;
+    const auto fileOf = [&](int i) { return m_host.dataDir() + QStringLiteral("/orders_tmp%1.csv").arg(i); };
+    for (int i = 0; i <= kBatches; ++i)
     {
-        files << m_host.dataDir() + QLatin1Char('/') + QLatin1String(szName);
-        QFile file(files.back());
+        QFile file(fileOf(i));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
-    append(QStringLiteral("23,5,10,600000,100"));
-    EXPECT_TRUE(m_writer.removeOnceSynced(files[0])) << "the first file waiting asks for a sync";
-    EXPECT_FALSE(m_writer.removeOnceSynced(files[1])) << "one sync serves every file waiting";
-    EXPECT_TRUE(QFile::exists(files[0]) && QFile::exists(files[1]));
-    m_writer.sync();
-    EXPECT_FALSE(QFile::exists(files[0]) || QFile::exists(files[1]));
+    for (int i = 0; i < kBatches; ++i)
+    {
+        append(QStringLiteral("23,5,10,600000,100,,,,,batch%1").arg(i));
+        m_writer.removeOnceSynced(fileOf(i));
+    }
+    EXPECT_TRUE(waitUntil([&] { return !QFile::exists(fileOf(kBatches - 1)); }));
+    for (int i = 0; i < kBatches; ++i)
+        EXPECT_FALSE(QFile::exists(fileOf(i))) << i;
+    EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
 
     append(QStringLiteral("23,5,10,600001,100"));
-    EXPECT_TRUE(m_writer.removeOnceSynced(files[2]));
     const QString strFile = m_writer.backupFileName();
     ASSERT_TRUE(QFile::rename(strFile, strFile + ".saved") &&
                 QFile::link(QStringLiteral("/dev/full"), strFile));
-    m_writer.sync();
-    EXPECT_TRUE(QFile::exists(files[2])) << "removed although its records may not be on disk";
-    ASSERT_EQ(m_messages.size(), 1);
-    EXPECT_TRUE(m_messages[0].startsWith(QStringLiteral("4 "))) << m_messages[0].toStdString();
+    m_writer.removeOnceSynced(fileOf(kBatches));
+    ASSERT_TRUE(waitUntil([&] { return !messages().isEmpty(); }));
+    EXPECT_TRUE(messages()[0].startsWith(QStringLiteral("4 "))) << messages()[0].toStdString();
+    EXPECT_TRUE(QFile::exists(fileOf(kBatches))) << "removed although its records may not be on disk";
 }
 
 TEST(CBackupWriterNoHostTest, WithoutConfiguredDirectoryNothingIsWritten)

@@ -210,17 +210,17 @@ TEST_F(ManagerLifecycle, TakenFileStaysUntilItsRecordsAreBackedUp)
         const int nBefore = pManager->getAllDatas().size();
         ASSERT_TRUE(file.rename(strInbox + QStringLiteral("/orders.csv")));
         ASSERT_TRUE(waitUntil([&] { return pManager->getAllDatas().size() > nBefore; }));
-        // The intake, then the sync it asked for.
-        drainBatchOrderStrand();
         drainBatchOrderStrand();
     };
+    const auto inbox = [&] { return QDir(strInbox).entryList(QDir::Files); };
     deliver("23,0,10.5,600000,100,8880000001,2,2,,first\n");
-    EXPECT_EQ(QDir(strInbox).entryList(QDir::Files), QStringList{QStringLiteral("orders_tmp1.csv")});
+    EXPECT_EQ(inbox(), QStringList{QStringLiteral("orders_tmp1.csv")});
 
     ASSERT_TRUE(QFile::remove(strBackup));
     deliver("23,0,10.5,600000,100,8880000001,2,2,,second\n");
-    EXPECT_EQ(QDir(strInbox).entryList(QDir::Files), QStringList{QStringLiteral("orders_tmp1.csv")})
-        << "the second file is backed up and goes; the first stays";
+    // The second file goes once the backup is synced; the first stays.
+    EXPECT_TRUE(waitUntil([&] { return inbox() == QStringList{QStringLiteral("orders_tmp1.csv")}; }))
+        << inbox().join(' ').toStdString();
     QFile backup(strBackup);
     ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
     EXPECT_EQ(backup.readAll().count('\n'), 2) << "the header and the second order";

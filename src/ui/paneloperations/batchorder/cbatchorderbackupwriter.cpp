@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <utility>
 
 #ifdef Q_OS_UNIX
@@ -57,6 +58,7 @@ bool CBatchOrderBackupWriter::append(const QVector<boost::shared_ptr<CBatchOrder
     // Without a configured directory the path would be relative to wherever the host was started.
     if (getDefaultBatchOrderDir().isEmpty())
     {
+        std::lock_guard<std::mutex> lock(m_mutex);
         failed(strFile, QStringLiteral("no backup directory configured"), nRecords);
         return false;
     }
@@ -66,6 +68,7 @@ bool CBatchOrderBackupWriter::append(const QVector<boost::shared_ptr<CBatchOrder
     // Unbuffered: a failing write says so at once, with the system's reason.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
     {
+        std::lock_guard<std::mutex> lock(m_mutex);
         failed(strFile, file.errorString(), nRecords);
         return false;
     }
@@ -91,10 +94,12 @@ bool CBatchOrderBackupWriter::append(const QVector<boost::shared_ptr<CBatchOrder
         // No half row left behind: the next batch starts on a line of its own.
         file.resize(nSizeBefore);
         file.close();
+        std::lock_guard<std::mutex> lock(m_mutex);
         failed(strFile, strReason, nRecords);
         return false;
     }
     file.close();
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_unsynced.insert(strFile);
     if (!bExisted)
         m_unsynced.insert(getDefaultBatchOrderDir());
@@ -102,31 +107,70 @@ bool CBatchOrderBackupWriter::append(const QVector<boost::shared_ptr<CBatchOrder
     return true;
 }
 
-bool CBatchOrderBackupWriter::removeOnceSynced(const QString& strFile)
+void CBatchOrderBackupWriter::removeOnceSynced(const QString& strFile)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_removals << strFile;
-    return m_removals.size() == 1;
+    if (!m_syncer.joinable())
+    {
+        try
+        {
+            m_syncer = std::thread(&CBatchOrderBackupWriter::syncLoop, this);
+            utils::setThreadName(m_syncer.native_handle(), "batch_order_sync");
+        }
+        catch (const std::system_error& e)
+        {
+            // No thread to spare: the file stays, as after a failed sync, and says why.
+            m_removals.removeLast();
+            BO_LOG_ERROR("kept {0}: {1}", toUtf8(strFile), e.what());
+            return;
+        }
+    }
+    m_syncCondition.notify_one();
 }
 
-void CBatchOrderBackupWriter::sync()
+CBatchOrderBackupWriter::~CBatchOrderBackupWriter()
 {
-    QString strFailed;
-    QString strReason;
-    for (const QString& strPath : std::exchange(m_unsynced, {}))
     {
-        if (strFailed.isEmpty() && !syncToDisk(strPath, strReason))
-            strFailed = strPath;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bStopSyncer = true;
     }
-    const QStringList removals = std::exchange(m_removals, {});
-    if (strFailed.isEmpty())
+    m_syncCondition.notify_one();
+    if (m_syncer.joinable())
+        m_syncer.join();
+}
+
+void CBatchOrderBackupWriter::syncLoop()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;)
     {
+        m_syncCondition.wait(lock, [this] { return !m_removals.isEmpty() || m_bStopSyncer; });
+        if (m_removals.isEmpty())
+            return;
+        // The records of every file queued by now were appended before it was queued, so syncing the
+        // paths written by now covers them; appends meanwhile go to the next round.
+        const QSet<QString> paths = std::exchange(m_unsynced, {});
+        const QStringList removals = std::exchange(m_removals, {});
+        lock.unlock();
+        QString strFailed;
+        QString strReason;
+        for (const QString& strPath : paths)
+        {
+            if (strFailed.isEmpty() && !syncToDisk(strPath, strReason))
+                strFailed = strPath;
+        }
         for (const QString& strFile : removals)
-            QFile::remove(strFile);
-        return;
+        {
+            if (strFailed.isEmpty())
+                QFile::remove(strFile);
+            else
+                BO_LOG_ERROR("kept {0}: its records may not be in the backup file", toUtf8(strFile));
+        }
+        lock.lock();
+        if (!strFailed.isEmpty())
+            failed(strFailed, strReason, 0);
     }
-    for (const QString& strFile : removals)
-        BO_LOG_ERROR("kept {0}: its records may not be in the backup file", toUtf8(strFile));
-    failed(strFailed, strReason, 0);
 }
 
 QString CBatchOrderBackupWriter::backupFileName() const

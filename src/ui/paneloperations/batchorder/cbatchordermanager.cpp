@@ -177,13 +177,7 @@ void CBatchOrderManager::releaseTakenFile(const QString& strTaken, bool bBackedU
         BO_LOG_ERROR("kept {0}: its records are not in the backup file", toUtf8(strTaken));
         return;
     }
-    // The sync comes after this task, so that the dispatch it may have run does not wait for the disk;
-    // one sync serves the files of every intake queued before it.
-    if (m_pBackupWriter->removeOnceSynced(strTaken))
-        m_pStrand->post([this] {
-            if (m_pBackupWriter)
-                m_pBackupWriter->sync();
-        });
+    m_pBackupWriter->removeOnceSynced(strTaken);
 }
 
 bool CBatchOrderManager::shortcutOrder(const QString& strText)
