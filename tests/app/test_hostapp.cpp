@@ -331,7 +331,7 @@ TEST(HostApp, FileOverTheSizeLimitIsLeftAsideWithAConsoleError)
 
 // A crash at any moment keeps every line of a file taken: until its records are in the backup file,
 // the temporary copy stays on disk. The host is killed at moments spread over the handling of one
-// 10,000-line file, each time in a fresh data directory, until a kill comes after the handling ended.
+// 10,000-line file, each time in a fresh data directory, and once after the handling ended.
 TEST(HostApp, KillAtAnyMomentKeepsEveryLineInTheTemporaryFileOrTheBackup)
 {
     constexpr int kLines = 10000;
@@ -355,39 +355,82 @@ TEST(HostApp, KillAtAnyMomentKeepsEveryLineInTheTemporaryFileOrTheBackup)
                     "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n");
     logConfig.close();
 
-    int nInTheMiddle = 0;
-    bool bHandled = false;
-    for (int nDelayMSec = 0; nDelayMSec <= 400 && !bHandled; nDelayMSec += 3)
+    // One run: the file is written and the host killed after the delay (or, with none, stopped once the
+    // file is handled); the temporary files left, and whether every line is in one of them, the backup
+    // or the file still at the path.
+    struct CRun
     {
+        QStringList m_temporary;
+        bool m_bAtPath = false;
+        int m_nMissing = 0;
+        int m_nHandledMSec = 0;
+    };
+    const auto run = [&](int nDelayMSec) {
+        CRun result;
         HostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
                           QStringLiteral("--log-config"), strLogConfig});
-        ASSERT_TRUE(host.waitForOutput(QStringLiteral(" [system] start!")))
+        const QDir inbox = QFileInfo(host.inbox()).dir();
+        const auto temporary = [&] {
+            return inbox.entryList({QStringLiteral("orders_tmp*.csv")}, QDir::Files);
+        };
+        EXPECT_TRUE(host.waitForOutput(QStringLiteral(" [system] start!")))
             << host.stderrText().toStdString();
-        ASSERT_TRUE(host.writeInstructions(strText));
-        std::this_thread::sleep_for(std::chrono::milliseconds(nDelayMSec));
-        ::kill(static_cast<pid_t>(host.process().processId()), SIGKILL);
-        ASSERT_TRUE(host.process().waitForFinished(20000));
+        EXPECT_TRUE(host.writeInstructions(strText));
+        const auto start = Clock::now();
+        if (nDelayMSec >= 0)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(nDelayMSec));
+            ::kill(static_cast<pid_t>(host.process().processId()), SIGKILL);
+            EXPECT_TRUE(host.process().waitForFinished(20000));
+        }
+        else
+        {
+            // Handled: taken, every row in the backup and the temporary file gone.
+            EXPECT_TRUE(waitUntil(
+                [&] {
+                    return !QFile::exists(host.inbox()) && temporary().isEmpty() &&
+                           host.backupText().contains(QStringLiteral(",n%1,").arg(kLines - 1));
+                },
+                std::chrono::seconds(60)));
+            result.m_nHandledMSec = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+            EXPECT_EQ(host.terminate(), 0);
+        }
 
         QSet<QString> found;
         notes(host.backupText(), found);
-        const QDir inbox = QFileInfo(host.inbox()).dir();
-        const QStringList temporary = inbox.entryList({QStringLiteral("orders_tmp*.csv")}, QDir::Files);
-        // A file not taken yet is still at the path.
-        for (const QString& strName :
-             temporary + inbox.entryList({QStringLiteral("orders.csv")}, QDir::Files))
+        result.m_temporary = temporary();
+        result.m_bAtPath = QFile::exists(host.inbox());
+        for (const QString& strName : result.m_temporary + QStringList{QFileInfo(host.inbox()).fileName()})
         {
             QFile file(inbox.filePath(strName));
-            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-            notes(QTextCodec::codecForName("GBK")->toUnicode(file.readAll()), found);
+            if (file.open(QIODevice::ReadOnly))
+                notes(QTextCodec::codecForName("GBK")->toUnicode(file.readAll()), found);
         }
-        int nMissing = 0;
         for (int i = 0; i < kLines; ++i)
-            nMissing += found.contains(QStringLiteral("n%1").arg(i)) ? 0 : 1;
-        EXPECT_EQ(nMissing, 0) << "killed " << nDelayMSec << " ms after the rename; temporary files: "
-                               << temporary.join(' ').toStdString();
-        nInTheMiddle += temporary.isEmpty() ? 0 : 1;
-        bHandled = temporary.isEmpty() && !QFile::exists(host.inbox());
+            result.m_nMissing += found.contains(QStringLiteral("n%1").arg(i)) ? 0 : 1;
+        return result;
+    };
+
+    // How long a file takes here, then kills spread over that time and beyond.
+    const int nHandledMSec = run(-1).m_nHandledMSec;
+    ASSERT_GT(nHandledMSec, 0);
+    std::vector<int> delays;
+    for (int k = 0; k <= 24; ++k)
+        delays.push_back(k * nHandledMSec / 20);
+    delays.push_back(2 * nHandledMSec);
+    delays.push_back(3 * nHandledMSec);
+    int nInTheMiddle = 0;
+    bool bHandled = false;
+    for (int nDelayMSec : delays)
+    {
+        const CRun killed = run(nDelayMSec);
+        EXPECT_EQ(killed.m_nMissing, 0)
+            << "killed " << nDelayMSec
+            << " ms after the rename; temporary files: " << killed.m_temporary.join(' ').toStdString();
+        nInTheMiddle += killed.m_temporary.isEmpty() ? 0 : 1;
+        bHandled = bHandled || (killed.m_temporary.isEmpty() && !killed.m_bAtPath);
     }
-    EXPECT_TRUE(bHandled) << "no kill came after the file was handled";
+    EXPECT_TRUE(bHandled) << "no kill came after the file was handled (" << nHandledMSec << " ms)";
     EXPECT_GT(nInTheMiddle, 0) << "no kill came while the file was handled";
 }
