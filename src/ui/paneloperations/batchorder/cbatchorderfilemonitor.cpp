@@ -422,13 +422,18 @@ void CBatchOrderFileMonitor::tryCsvRead()
         }
     }
 
+    // The lease has done its work once the file is moved. Giving it back can take the kernel a
+    // millisecond, so it is handed to the releaser, and only once the lines are on their way: waking
+    // that thread earlier would compete with them for a core.
+    struct CRelease
+    {
+        CBatchOrderFileMonitor* m_pMonitor;
+        int m_nFd;
+        ~CRelease() { m_pMonitor->releaseLater(m_nFd); }
+    } release{this, nFd};
     QStringList lines;
     QString strReason;
-    const bool bRead = readLines(nFd, lines, strReason);
-    // The lease has done its work once the file is moved; giving it back takes the kernel about a
-    // millisecond, which the lines need not wait for.
-    releaseLater(nFd);
-    if (bRead)
+    if (readLines(nFd, lines, strReason))
         handOver(lines, strTmpPath);
     else
         leaveAside(strTmpPath, strReason);
