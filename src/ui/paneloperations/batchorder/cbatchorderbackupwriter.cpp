@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -79,14 +80,25 @@ bool CBatchOrderBackupWriter::append(const QVector<boost::shared_ptr<CBatchOrder
     // UTF-8 so that the Chinese texts survive whatever the process locale is. The byte-order mark lets
     // spreadsheet programs recognise UTF-8; it goes only where a batch starts the file.
     QByteArray bytes;
-    if (nSizeBefore == 0)
-        bytes += "\xEF\xBB\xBF";
-    if (!bExisted)
-        bytes += CBatchOrderData::columnNames().join(QLatin1Char(',')).toUtf8() + '\n';
-    for (const boost::shared_ptr<CBatchOrderData>& pData : datas)
+    try
     {
-        if (pData)
-            bytes += pData->toString().toUtf8() + '\n';
+        if (nSizeBefore == 0)
+            bytes += "\xEF\xBB\xBF";
+        if (!bExisted)
+            bytes += CBatchOrderData::columnNames().join(QLatin1Char(',')).toUtf8() + '\n';
+        for (const boost::shared_ptr<CBatchOrderData>& pData : datas)
+        {
+            if (pData)
+                bytes += pData->toString().toUtf8() + '\n';
+        }
+    }
+    catch (const std::bad_alloc&)
+    {
+        // Nothing leaves the strand from here: the batch is reported as not backed up instead.
+        file.close();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        failed(strFile, QStringLiteral("out of memory"), nRecords);
+        return false;
     }
     if (file.write(bytes) != bytes.size())
     {
