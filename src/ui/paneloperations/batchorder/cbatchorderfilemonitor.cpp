@@ -337,7 +337,7 @@ void CBatchOrderFileMonitor::tryCsvRead()
     if (!S_ISREG(pathStat.st_mode))
     {
         refuseEntry({static_cast<uint64_t>(pathStat.st_dev), static_cast<uint64_t>(pathStat.st_ino),
-                     static_cast<uint32_t>(pathStat.st_mode)});
+                     static_cast<uint32_t>(pathStat.st_mode & S_IFMT)});
         return;
     }
     m_refused = CEntry();

@@ -59,7 +59,7 @@ private:
     {
         uint64_t m_nDevice = 0;
         uint64_t m_nInode = 0;
-        uint32_t m_nMode = 0;
+        uint32_t m_nMode = 0; // the file type bits only: a chmod does not make it another entry
         bool operator==(const CEntry& other) const
         {
             return m_nDevice == other.m_nDevice && m_nInode == other.m_nInode && m_nMode == other.m_nMode;
