@@ -6,6 +6,10 @@
 //    "spaced:1" waits a pseudo-random 0-1 ms before each file, so files land at any point of the poll
 //    cycle; "spaced:0" writes each file the moment the previous one is gone, which with the bare poll
 //    lands just after a poll every time and so measures the full poll period instead of its average;
+//  - HostOrderLatency: the real batchorder-host (headless, automatic dispatch) is handed 300 files of
+//    one order each, one at a time; the latency runs from just before the rename to the moment the
+//    host's console line "用户下出 1 条指令!" is read from its stdout: reader, strand intake, backup
+//    append and dispatch together;
 //  - IdleCpu: the reader's own CPU time per second of wall time with no file arriving, in percent of a
 //    core; the "bare" row is a thread doing nothing but the 1 ms sleep and one stat, the floor of any
 //    polling design.
@@ -14,6 +18,7 @@
 
 #include "base/clogger.h"
 #include "base/utils.h"
+#include "common/ctesthost.h"
 
 #include <benchmark/benchmark.h>
 #include <log4cxx/fileappender.h>
@@ -32,6 +37,8 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -204,6 +211,124 @@ void BM_PickupLatency(benchmark::State& state)
     ::munmap(pShared, sizeof(double) * kFiles);
 }
 
+// The host's stdout, read line by line with a deadline.
+class CLineReader
+{
+public:
+    explicit CLineReader(int nFd) : m_nFd(nFd) {}
+    // Waits for a line containing the fragment; false after the deadline or at the end of the output.
+    bool waitFor(const std::string& strFragment, int nTimeoutMSec)
+    {
+        const double dDeadline = monotonicMSec() + nTimeoutMSec;
+        for (;;)
+        {
+            size_t nEnd;
+            while ((nEnd = m_strBuffer.find('\n')) != std::string::npos)
+            {
+                const bool bFound = m_strBuffer.substr(0, nEnd).find(strFragment) != std::string::npos;
+                m_strBuffer.erase(0, nEnd + 1);
+                if (bFound)
+                    return true;
+            }
+            const int nLeft = static_cast<int>(dDeadline - monotonicMSec());
+            struct pollfd pfd = {m_nFd, POLLIN, 0};
+            if (nLeft <= 0 || ::poll(&pfd, 1, nLeft) <= 0)
+                return false;
+            char buffer[4096];
+            const ssize_t nRead = ::read(m_nFd, buffer, sizeof(buffer));
+            if (nRead <= 0)
+                return false;
+            m_strBuffer.append(buffer, static_cast<size_t>(nRead));
+        }
+    }
+
+private:
+    int m_nFd;
+    std::string m_strBuffer;
+};
+
+void BM_HostOrderLatency(benchmark::State& state)
+{
+    const int kHostFiles = 300;
+    QTemporaryDir dir;
+    const QString strInbox = dir.filePath(QStringLiteral("inbox/orders.csv"));
+    const QByteArray path = QFile::encodeName(strInbox);
+    const QByteArray part = QFile::encodeName(dir.filePath(QStringLiteral("inbox/orders.part")));
+    const std::vector<std::string> arguments{BATCHORDER_HOST_EXE,
+                                             "--headless",
+                                             "--auto-dispatch",
+                                             "--profile",
+                                             CTestHost::sampleProfilePath().toStdString(),
+                                             "--data-dir",
+                                             dir.filePath(QStringLiteral("data")).toStdString(),
+                                             "--watch",
+                                             strInbox.toStdString()};
+    std::vector<char*> argv;
+    for (const std::string& strArgument : arguments)
+        argv.push_back(const_cast<char*>(strArgument.c_str()));
+    argv.push_back(nullptr);
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+    {
+        state.SkipWithError("pipe failed");
+        return;
+    }
+    const pid_t nPid = ::fork();
+    if (nPid == 0)
+    {
+        // The log goes to the host's daily file; stderr would only fill a pipe nobody reads.
+        ::dup2(pipeFds[1], STDOUT_FILENO);
+        const int nNull = ::open("/dev/null", O_WRONLY);
+        ::dup2(nNull, STDERR_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    CLineReader output(pipeFds[0]);
+    // The checker places the first order after it waited a second; from then on every file is placed at
+    // once.
+    const auto putFile = [&](int nIndex) {
+        const std::string strLine =
+            "23,0,10.5,600000,100,8880000001,2,2,,bench" + std::to_string(nIndex) + "\n";
+        const int nFd = ::open(part.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const bool bWritten =
+            nFd >= 0 && ::write(nFd, strLine.data(), strLine.size()) == ssize_t(strLine.size());
+        if (nFd >= 0)
+            ::close(nFd);
+        const double dStart = monotonicMSec();
+        return bWritten && ::rename(part.constData(), path.constData()) == 0 ? dStart : -1.0;
+    };
+    std::vector<double> latencies;
+    bool bOk = output.waitFor(" [system] start!", 20000) && putFile(-1) >= 0 &&
+               output.waitFor("用户下出 1 条指令!", 20000);
+    for (auto _ : state)
+    {
+        for (int i = 0; bOk && i < kHostFiles; ++i)
+        {
+            const double dStart = putFile(i);
+            bOk = dStart >= 0 && output.waitFor("用户下出 1 条指令!", 10000);
+            latencies.push_back((monotonicMSec() - dStart) * 1000.0);
+            // The next file once this one is gone from the path, as a writer must.
+            struct stat st;
+            while (bOk && ::stat(path.constData(), &st) == 0)
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    }
+    ::kill(nPid, SIGTERM);
+    ::waitpid(nPid, nullptr, 0);
+    ::close(pipeFds[0]);
+    if (!bOk)
+    {
+        state.SkipWithError("the host did not place every order");
+        return;
+    }
+    std::sort(latencies.begin(), latencies.end());
+    state.counters["files"] = kHostFiles;
+    state.counters["median_us"] = percentile(latencies, 0.5);
+    state.counters["p99_us"] = percentile(latencies, 0.99);
+    state.counters["max_us"] = latencies.back();
+}
+
 // 0: the bare loop; 1: the reader with the poll alone; 2: the reader with the watch.
 void BM_IdleCpu(benchmark::State& state)
 {
@@ -268,6 +393,7 @@ BENCHMARK(BM_PickupLatency)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK(BM_HostOrderLatency)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_IdleCpu)
     ->ArgName("kind")
     ->Arg(0)

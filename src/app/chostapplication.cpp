@@ -121,6 +121,7 @@ bool CHostApplication::start(QString& strError)
             });
     }
 
+    pManager->setMaxFileSize(m_options.m_nMaxFileSize);
     if (!m_options.m_strWatchPath.isEmpty())
     {
         const QFileInfo watch(m_options.m_strWatchPath);

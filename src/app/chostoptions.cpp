@@ -21,6 +21,22 @@ QString findShippedFile(const QString& strName)
     return QFileInfo::exists(strInstalled) || !QFileInfo::exists(strSource) ? strInstalled : strSource;
 }
 
+// A size in bytes, with an optional K, M or G (powers of 1024); 0 when it is not one.
+qint64 parseSize(QString strValue)
+{
+    qint64 nUnit = 1;
+    const QString strUnits = QStringLiteral("KMG");
+    const int nUnitIndex = strValue.isEmpty() ? -1 : strUnits.indexOf(strValue.back().toUpper());
+    if (nUnitIndex >= 0)
+    {
+        nUnit = qint64(1) << (10 * (nUnitIndex + 1));
+        strValue.chop(1);
+    }
+    bool bOk = false;
+    const qint64 nValue = strValue.toLongLong(&bOk, 10);
+    return bOk && nValue > 0 && nValue <= (qint64(1) << 40) / nUnit ? nValue * nUnit : 0;
+}
+
 } // namespace
 
 CHostOptions::EResult CHostOptions::parse(const QStringList& arguments)
@@ -65,8 +81,15 @@ CHostOptions::EResult CHostOptions::parse(const QStringList& arguments)
                        "per connection, UTF-8, ended by a NUL byte; the host answers one line, \"OK taken\" "
                        "or \"ERROR ...\". A NAME without a slash is placed in the data directory."),
         QStringLiteral("NAME"));
+    const QCommandLineOption maxFileSizeOption(
+        QStringLiteral("max-file-size"),
+        QStringLiteral(
+            "Largest instruction file taken, in bytes, or with K, M or G (1024-based), at most 512M. "
+            "A larger file is not read: it is left aside under a temporary name and the console says "
+            "where. Default: 64M."),
+        QStringLiteral("SIZE"));
     parser.addOptions({helpOption, profileOption, dataDirOption, logConfigOption, headlessOption, watchOption,
-                       autoOption, listenOption});
+                       autoOption, listenOption, maxFileSizeOption});
 
     if (!parser.parse(arguments))
     {
@@ -79,8 +102,9 @@ CHostOptions::EResult CHostOptions::parse(const QStringList& arguments)
         // that is only created once the options have chosen between a window and headless.
         m_strMessage = QStringLiteral("Usage: batchorder-host [options]\n\n%1\n\nOptions:\n")
                            .arg(parser.applicationDescription());
-        for (const QCommandLineOption& option : {helpOption, profileOption, dataDirOption, logConfigOption,
-                                                 headlessOption, watchOption, autoOption, listenOption})
+        for (const QCommandLineOption& option :
+             {helpOption, profileOption, dataDirOption, logConfigOption, headlessOption, watchOption,
+              autoOption, listenOption, maxFileSizeOption})
         {
             QStringList names;
             for (const QString& strName : option.names())
@@ -110,6 +134,16 @@ CHostOptions::EResult CHostOptions::parse(const QStringList& arguments)
         if (pValue->isEmpty())
         {
             m_strMessage = QStringLiteral("an option was given an empty value\nTry --help.");
+            return ERROR;
+        }
+    }
+    if (parser.isSet(maxFileSizeOption))
+    {
+        m_nMaxFileSize = parseSize(parser.value(maxFileSizeOption));
+        if (m_nMaxFileSize < 1 || m_nMaxFileSize > 512LL * 1024 * 1024)
+        {
+            m_strMessage =
+                QStringLiteral("--max-file-size needs a size from 1 to 512M, such as 1048576, 640K or 64M");
             return ERROR;
         }
     }

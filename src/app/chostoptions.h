@@ -27,6 +27,7 @@ public:
     QString m_strListenName;
     bool m_bHeadless = false;
     bool m_bAutoDispatch = false;
+    qint64 m_nMaxFileSize = 64LL * 1024 * 1024; // instruction files larger than this are left aside
     QString m_strMessage;
 };
 

@@ -24,8 +24,8 @@ TEST(HostApp, HelpDocumentsEveryOption)
     ASSERT_TRUE(process.waitForFinished(20000));
     EXPECT_EQ(process.exitCode(), 0);
     const QString strHelp = QString::fromUtf8(process.readAllStandardOutput());
-    for (const char* szOption : {"--profile", "--data-dir", "--headless", "--watch", "--auto-dispatch", "--listen",
-                                 "--log-config"})
+    for (const char* szOption : {"--profile", "--data-dir", "--headless", "--watch", "--auto-dispatch",
+                                 "--listen", "--log-config", "--max-file-size"})
         EXPECT_TRUE(strHelp.contains(QLatin1String(szOption))) << szOption;
 }
 
@@ -151,4 +151,141 @@ TEST(HostApp, ThousandFilesBackToBackEachOrderPlacedAndBackedUpExactlyOnce)
         EXPECT_TRUE(notes.contains(QStringLiteral("f%1-a").arg(i)));
         EXPECT_TRUE(backupNotes.contains(QStringLiteral("f%1-b").arg(i)));
     }
+}
+
+// A file over the size limit is not read: it is left aside, and the console says where; the next file
+// is taken as usual. A limit that is not a size stops the host at start.
+TEST(HostApp, FileOverTheSizeLimitIsLeftAsideWithAConsoleError)
+{
+    for (const char* szBad : {"0", "1X", "513M"})
+    {
+        QProcess process;
+        process.start(
+            QStringLiteral(BATCHORDER_HOST_EXE),
+            {QStringLiteral("--headless"), QStringLiteral("--max-file-size"), QLatin1String(szBad)});
+        ASSERT_TRUE(process.waitForFinished(20000));
+        EXPECT_EQ(process.exitCode(), 2) << szBad;
+        EXPECT_TRUE(process.readAllStandardError().contains("--max-file-size")) << szBad;
+    }
+
+    HostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
+                      QStringLiteral("--max-file-size"), QStringLiteral("1K")});
+    ASSERT_TRUE(host.waitForOutput(QStringLiteral(" [system] start!"))) << host.stderrText().toStdString();
+    const QString strLine = QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,big\n");
+    ASSERT_TRUE(host.writeInstructions(strLine.repeated(1025 / strLine.size() + 1)));
+    const QString strAside = QFileInfo(host.inbox()).dir().filePath(QStringLiteral("orders_tmp1.csv"));
+    ASSERT_TRUE(
+        host.waitForOutput(QStringLiteral(" [error] 指令文件已留置在 %1: 超过大小上限(").arg(strAside)))
+        << host.stdoutText().toStdString();
+    ASSERT_TRUE(host.writeInstructions(QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,small\n")));
+    ASSERT_TRUE(waitUntil([&] { return host.backupText().contains(QStringLiteral("small")); }));
+    EXPECT_EQ(host.terminate(), 0);
+    EXPECT_TRUE(QFile::exists(strAside));
+    EXPECT_FALSE(host.backupText().contains(QStringLiteral("big")));
+}
+
+// A crash at any moment keeps every line of a file taken: until its records are in the backup file,
+// the temporary copy stays on disk. The host is killed at moments spread over the handling of one
+// 10,000-line file, each time in a fresh data directory, and once after the handling ended.
+TEST(HostApp, KillAtAnyMomentKeepsEveryLineInTheTemporaryFileOrTheBackup)
+{
+    constexpr int kLines = 10000;
+    QString strText;
+    for (int i = 0; i < kLines; ++i)
+        strText += QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,n%1\n").arg(i);
+    // The NOTE column of rows and lines.
+    const auto notes = [](const QString& strRows, QSet<QString>& found) {
+        for (const QString& strRow : strRows.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            found.insert(strRow.section(QLatin1Char(','), 9, 9));
+    };
+
+    // The log goes to a file only: nothing reads the host's stderr during the kill.
+    QTemporaryDir logDir;
+    const QString strLogConfig = logDir.filePath(QStringLiteral("log4cxx.properties"));
+    QFile logConfig(strLogConfig);
+    ASSERT_TRUE(logConfig.open(QIODevice::WriteOnly));
+    logConfig.write("log4j.rootLogger=INFO, file\n"
+                    "log4j.appender.file=org.apache.log4j.FileAppender\n"
+                    "log4j.appender.file.File=${BATCHORDER_LOG_DIR}/host.log\n"
+                    "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n");
+    logConfig.close();
+
+    // One run: the file is written and the host killed after the delay (or, with none, stopped once the
+    // file is handled); the temporary files left, and whether every line is in one of them, the backup
+    // or the file still at the path.
+    struct CRun
+    {
+        QStringList m_temporary;
+        bool m_bAtPath = false;
+        int m_nMissing = 0;
+        int m_nHandledMSec = 0;
+    };
+    const auto run = [&](int nDelayMSec) {
+        CRun result;
+        HostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
+                          QStringLiteral("--log-config"), strLogConfig});
+        const QDir inbox = QFileInfo(host.inbox()).dir();
+        const auto temporary = [&] {
+            return inbox.entryList({QStringLiteral("orders_tmp*.csv")}, QDir::Files);
+        };
+        EXPECT_TRUE(host.waitForOutput(QStringLiteral(" [system] start!")))
+            << host.stderrText().toStdString();
+        EXPECT_TRUE(host.writeInstructions(strText));
+        const auto start = Clock::now();
+        if (nDelayMSec >= 0)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(nDelayMSec));
+            ::kill(static_cast<pid_t>(host.process().processId()), SIGKILL);
+            EXPECT_TRUE(host.process().waitForFinished(20000));
+        }
+        else
+        {
+            // Handled: taken, every row in the backup and the temporary file gone.
+            EXPECT_TRUE(waitUntil(
+                [&] {
+                    return !QFile::exists(host.inbox()) && temporary().isEmpty() &&
+                           host.backupText().contains(QStringLiteral(",n%1,").arg(kLines - 1));
+                },
+                std::chrono::seconds(60)));
+            result.m_nHandledMSec = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+            EXPECT_EQ(host.terminate(), 0);
+        }
+
+        QSet<QString> found;
+        notes(host.backupText(), found);
+        result.m_temporary = temporary();
+        result.m_bAtPath = QFile::exists(host.inbox());
+        for (const QString& strName : result.m_temporary + QStringList{QFileInfo(host.inbox()).fileName()})
+        {
+            QFile file(inbox.filePath(strName));
+            if (file.open(QIODevice::ReadOnly))
+                notes(QTextCodec::codecForName("GBK")->toUnicode(file.readAll()), found);
+        }
+        for (int i = 0; i < kLines; ++i)
+            result.m_nMissing += found.contains(QStringLiteral("n%1").arg(i)) ? 0 : 1;
+        return result;
+    };
+
+    // How long a file takes here, then kills spread over that time and beyond.
+    const int nHandledMSec = run(-1).m_nHandledMSec;
+    ASSERT_GT(nHandledMSec, 0);
+    std::vector<int> delays;
+    for (int k = 0; k <= 24; ++k)
+        delays.push_back(k * nHandledMSec / 20);
+    delays.push_back(2 * nHandledMSec);
+    delays.push_back(3 * nHandledMSec);
+    int nInTheMiddle = 0;
+    bool bHandled = false;
+    for (int nDelayMSec : delays)
+    {
+        const CRun killed = run(nDelayMSec);
+        EXPECT_EQ(killed.m_nMissing, 0)
+            << "killed " << nDelayMSec
+            << " ms after the rename; temporary files: " << killed.m_temporary.join(' ').toStdString();
+        nInTheMiddle += killed.m_temporary.isEmpty() ? 0 : 1;
+        bHandled = bHandled || (killed.m_temporary.isEmpty() && !killed.m_bAtPath);
+    }
+    EXPECT_TRUE(bHandled) << "no kill came after the file was handled (" << nHandledMSec << " ms)";
+    EXPECT_GT(nInTheMiddle, 0) << "no kill came while the file was handled";
 }

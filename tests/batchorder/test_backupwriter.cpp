@@ -2,6 +2,7 @@
 #include "cbatchorderdata.h"
 
 #include "common/ctesthost.h"
+#include "common/waituntil.h"
 
 #include <boost/make_shared.hpp>
 
@@ -10,6 +11,11 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#include <mutex>
+
+#include <unistd.h>
 
 namespace {
 
@@ -28,21 +34,39 @@ boost::shared_ptr<CBatchOrderData> record(const QString& strLine)
 class CBackupWriterTest : public ::testing::Test
 {
 protected:
+    CBackupWriterTest()
+    {
+        m_connection =
+            m_writer.m_sigMessage.connect([this](TC::EBatchOrderMsgLevel eLevel, const QString& str) {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_messages << QString::number(eLevel) + QLatin1Char(' ') + str;
+            });
+    }
+
+    QStringList messages() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_messages;
+    }
+
     QByteArray fileBytes() const
     {
         QFile file(m_writer.backupFileName());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(no file)");
     }
     // Appends the record of this line as a batch of its own; the row it must leave.
-    QByteArray append(const QString& strLine)
+    QByteArray append(const QString& strLine, bool bWritten = true)
     {
         const auto pData = record(strLine);
-        m_writer.append({pData});
+        EXPECT_EQ(m_writer.append({pData}), bWritten) << strLine.toStdString();
         return pData->toString().toUtf8() + '\n';
     }
 
     CTestHost m_host;
     CBatchOrderBackupWriter m_writer;
+    mutable std::mutex m_mutex;
+    QStringList m_messages; // "<level> <text>", from the strand's stand-in (this thread) and the syncer
+    boost::signals2::scoped_connection m_connection;
 };
 
 TEST_F(CBackupWriterTest, FileIsNamedAfterTodayInTheBatchOrderDirectory)
@@ -50,8 +74,8 @@ TEST_F(CBackupWriterTest, FileIsNamedAfterTodayInTheBatchOrderDirectory)
     const QString strToday = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
     const QString strName = m_writer.backupFileName();
     // Unless midnight passed in between.
-    EXPECT_TRUE(strName == m_host.batchOrderDir() + "/batchOrder_back_" + strToday + ".csv"
-                || strToday != QDate::currentDate().toString(QStringLiteral("yyyyMMdd")))
+    EXPECT_TRUE(strName == m_host.batchOrderDir() + "/batchOrder_back_" + strToday + ".csv" ||
+                strToday != QDate::currentDate().toString(QStringLiteral("yyyyMMdd")))
         << strName.toStdString();
 }
 
@@ -68,6 +92,8 @@ TEST_F(CBackupWriterTest, HeaderOnlyFromTheBatchThatCreatesTheFile)
         expected += pData ? pData->toString().toUtf8() + '\n' : QByteArray();
     expected += append(QStringLiteral("23,5,10,000001,200,,,,,备注"));
     EXPECT_EQ(fileBytes(), expected);
+    EXPECT_EQ(QFileInfo(m_writer.backupFileName()).permissions() & 0x0FF, QFileDevice::Permissions())
+        << "readable by the owner only";
 
     QFile file(m_writer.backupFileName());
     ASSERT_TRUE(file.remove());
@@ -88,11 +114,132 @@ TEST_F(CBackupWriterTest, ValueWithCommaSpreadsOverColumnsUnquoted)
     EXPECT_EQ(row.count(','), 17) << "18 columns where the header has 16";
 }
 
-TEST_F(CBackupWriterTest, MissingDirectoryIsNotCreated)
+// ---- write failures: reported once per spell, later batches written again -------------------------------
+
+enum EFault
 {
-    ASSERT_TRUE(QDir(m_host.batchOrderDir()).removeRecursively());
-    append(QStringLiteral("23,5,10,600000,100"));
-    EXPECT_FALSE(QDir(m_host.batchOrderDir()).exists());
+    DISK_FULL,           // every write fails (the file is a link to /dev/full)
+    DIRECTORY_MISSING,   // the open fails; the directory is not created
+    DIRECTORY_IS_A_FILE, // the open fails
+};
+
+struct CFaultRow
+{
+    const char* m_szName;
+    EFault m_eFault;
+};
+
+void PrintTo(const CFaultRow& row, std::ostream* pStream)
+{
+    *pStream << row.m_szName;
+}
+
+class CBackupFaultTest : public CBackupWriterTest, public ::testing::WithParamInterface<CFaultRow>
+{
+protected:
+    // Moves the directory or today's file away and puts the fault in its place; heal() undoes both.
+    void inject()
+    {
+        const QString strDir = m_host.batchOrderDir();
+        const QString strFile = m_writer.backupFileName();
+        switch (GetParam().m_eFault)
+        {
+        case DISK_FULL:
+            ASSERT_TRUE(QFile::rename(strFile, strFile + ".saved"));
+            ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), strFile));
+            break;
+        case DIRECTORY_MISSING:
+            ASSERT_TRUE(QDir().rename(strDir, strDir + ".saved"));
+            break;
+        case DIRECTORY_IS_A_FILE:
+            ASSERT_TRUE(QDir().rename(strDir, strDir + ".saved"));
+            ASSERT_TRUE(QFile(strDir).open(QIODevice::WriteOnly));
+            break;
+        }
+    }
+    void heal()
+    {
+        const QString strDir = m_host.batchOrderDir();
+        const QString strFile = m_writer.backupFileName();
+        if (GetParam().m_eFault == DISK_FULL)
+        {
+            ASSERT_TRUE(QFile::remove(strFile));
+            ASSERT_TRUE(QFile::rename(strFile + ".saved", strFile));
+            return;
+        }
+        if (GetParam().m_eFault == DIRECTORY_IS_A_FILE)
+        {
+            ASSERT_TRUE(QFile::remove(strDir));
+        }
+        EXPECT_FALSE(QFileInfo::exists(strDir)) << "the writer created the directory";
+        ASSERT_TRUE(QDir().rename(strDir + ".saved", strDir));
+    }
+};
+
+const CFaultRow kFaultRows[] = {
+    {"DiskFull", DISK_FULL},
+    {"DirectoryMissing", DIRECTORY_MISSING},
+    {"DirectoryIsAFile", DIRECTORY_IS_A_FILE},
+};
+
+TEST_P(CBackupFaultTest, OneErrorPerSpellAndOneNoteOnRecovery)
+{
+    const QByteArray first = append(QStringLiteral("23,5,10,600000,100"));
+    inject();
+    append(QStringLiteral("23,5,10,600001,100"), false);
+    append(QStringLiteral("23,5,10,600002,100"), false);
+    QStringList all = messages();
+    ASSERT_EQ(all.size(), 1) << all.join('\n').toStdString();
+    EXPECT_TRUE(all[0].startsWith(QStringLiteral("4 ")) && all[0].contains(m_writer.backupFileName()))
+        << all[0].toStdString();
+
+    heal();
+    const QByteArray later = append(QStringLiteral("23,5,10,600003,100"));
+    append(QStringLiteral("23,5,10,600004,100"));
+    all = messages();
+    ASSERT_EQ(all.size(), 2) << all.join('\n').toStdString();
+    EXPECT_TRUE(all[1].startsWith(QStringLiteral("8 ")) && all[1].contains(QStringLiteral("2 条")))
+        << "the recovery names the records missing from the file: " << all[1].toStdString();
+    EXPECT_TRUE(fileBytes().startsWith(kBom + kHeader + first + later)) << fileBytes().toStdString();
+
+    inject();
+    append(QStringLiteral("23,5,10,600005,100"), false);
+    EXPECT_EQ(messages().size(), 3) << "a new spell is reported again";
+    heal();
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CBackupFaultTest, ::testing::ValuesIn(kFaultRows),
+                         [](const auto& info) { return std::string(info.param.m_szName); });
+
+// The temporary copies of instruction files go once the backup is synced, on the writer's thread while
+// more batches are appended; a sync that fails keeps them and says so.
+TEST_F(CBackupWriterTest, QueuedFilesGoOnceTheBackupIsSynced)
+{
+    constexpr int kBatches = 100;
+    const auto fileOf = [&](int i) { return m_host.dataDir() + QStringLiteral("/orders_tmp%1.csv").arg(i); };
+    for (int i = 0; i <= kBatches; ++i)
+    {
+        QFile file(fileOf(i));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    for (int i = 0; i < kBatches; ++i)
+    {
+        append(QStringLiteral("23,5,10,600000,100,,,,,batch%1").arg(i));
+        m_writer.removeOnceSynced(fileOf(i));
+    }
+    EXPECT_TRUE(waitUntil([&] { return !QFile::exists(fileOf(kBatches - 1)); }));
+    for (int i = 0; i < kBatches; ++i)
+        EXPECT_FALSE(QFile::exists(fileOf(i))) << i;
+    EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+
+    append(QStringLiteral("23,5,10,600001,100"));
+    const QString strFile = m_writer.backupFileName();
+    ASSERT_TRUE(QFile::rename(strFile, strFile + ".saved") &&
+                QFile::link(QStringLiteral("/dev/full"), strFile));
+    m_writer.removeOnceSynced(fileOf(kBatches));
+    ASSERT_TRUE(waitUntil([&] { return !messages().isEmpty(); }));
+    EXPECT_TRUE(messages()[0].startsWith(QStringLiteral("4 "))) << messages()[0].toStdString();
+    EXPECT_TRUE(QFile::exists(fileOf(kBatches))) << "removed although its records may not be on disk";
 }
 
 TEST(CBackupWriterNoHostTest, WithoutConfiguredDirectoryNothingIsWritten)
@@ -100,7 +247,7 @@ TEST(CBackupWriterNoHostTest, WithoutConfiguredDirectoryNothingIsWritten)
     CBatchOrderBackupWriter writer;
     const QString strStray = writer.backupFileName();
     ASSERT_FALSE(QFile::exists(strStray));
-    writer.append({record(QStringLiteral("23,5,10,600000,100"))});
+    EXPECT_FALSE(writer.append({record(QStringLiteral("23,5,10,600000,100"))}));
     EXPECT_FALSE(QFile::exists(strStray));
 }
 

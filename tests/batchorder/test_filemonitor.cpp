@@ -1,3 +1,4 @@
+#include "cbatchordererrorthrottle.h"
 #include "cbatchorderfilemonitor.h"
 
 #include "base/utils.h"
@@ -24,12 +25,17 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 using namespace std::chrono_literals;
+using TC::CBatchOrderErrorThrottle;
 using TC::CBatchOrderFileMonitor;
 
 using CTexts = std::vector<std::string>;
@@ -106,7 +112,14 @@ protected:
             }
             if (m_bStopInSlot.exchange(false))
                 m_monitor.stopCsvMonitor();
+            if (m_bThrowInSlot.exchange(false))
+                throw std::runtime_error("slot failed");
         });
+        m_messageConnection =
+            m_monitor.m_sigMessage.connect([this](TC::EBatchOrderMsgLevel eLevel, const QString& str) {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_messages.push_back(QString::number(eLevel) + QLatin1Char(' ') + str);
+            });
     }
     // The reader must be gone before the members its slot reaches.
     void TearDown() override
@@ -138,6 +151,12 @@ protected:
         const auto all = emissions();
         return all.size() > nBefore ? all.back().m_lines : QStringList();
     }
+    // Console messages, each as "<level> <text>".
+    QStringList messages() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_messages;
+    }
     // The log lines, each without the module's prefix.
     CTexts logged() const
     {
@@ -153,9 +172,15 @@ protected:
     CBatchOrderFileMonitor m_monitor;
     mutable std::mutex m_mutex;
     std::vector<CEmission> m_emissions;
+    QStringList m_messages;
     std::atomic<bool> m_bStopInSlot{false};
+    std::atomic<bool> m_bThrowInSlot{false};
     boost::signals2::scoped_connection m_connection;
+    boost::signals2::scoped_connection m_messageConnection;
 };
+
+// Table rows name their test, and print, by m_szName.
+const auto rowName = [](const auto& info) { return std::string(info.param.m_szName); };
 
 // ---- the file as a whole ------------------------------------------------------------------------------
 
@@ -166,6 +191,7 @@ struct CFormatRow
     QByteArray m_bytes;
     QStringList m_expectedLines;
     const char* m_szTmpName;
+    int64_t m_nMaxFileSize = 0; // 0: the default limit
 };
 
 void PrintTo(const CFormatRow& row, std::ostream* pStream)
@@ -184,15 +210,31 @@ const CFormatRow kFormatRows[] = {
     {"InnerDotStaysInBaseName", "a.b.csv", "x\n", {"x", ""}, "a.b_tmp1.csv"},
     {"NoSuffixKeepsTrailingDot", "orders", "x", {"x"}, "orders_tmp1."},
     {"CrlfLinesKeepCarriageReturn", "orders.csv", "a\r\nb\r\n", {"a\r", "b\r", ""}, "orders_tmp1.csv"},
-    {"GbkWithoutMark", "orders.csv", QByteArray::fromHex("c5fac1bfcfc2b5a5"), {kBatchOrder},
+    {"GbkWithoutMark",
+     "orders.csv",
+     QByteArray::fromHex("c5fac1bfcfc2b5a5"),
+     {kBatchOrder},
      "orders_tmp1.csv"},
-    {"Utf8WithMarkReadAsUtf8", "orders.csv", "\xEF\xBB\xBF" + kBatchOrder.toUtf8(), {kBatchOrder},
+    {"Utf8WithMarkReadAsUtf8",
+     "orders.csv",
+     "\xEF\xBB\xBF" + kBatchOrder.toUtf8(),
+     {kBatchOrder},
      "orders_tmp1.csv"},
     // The same bytes without the mark are GBK: the familiar mojibake.
-    {"Utf8WithoutMarkReadAsGbk", "orders.csv", kBatchOrder.toUtf8(), {QString::fromUtf8("鎵归噺涓嬪崟")},
+    {"Utf8WithoutMarkReadAsGbk",
+     "orders.csv",
+     kBatchOrder.toUtf8(),
+     {QString::fromUtf8("鎵归噺涓嬪崟")},
      "orders_tmp1.csv"},
-    {"Utf16WithMarkReadAsUtf16", "orders.csv", QByteArray::fromHex("fffe7962cf910b4e5553"), {kBatchOrder},
+    {"Utf16WithMarkReadAsUtf16",
+     "orders.csv",
+     QByteArray::fromHex("fffe7962cf910b4e5553"),
+     {kBatchOrder},
      "orders_tmp1.csv"},
+    // The name is built by the pattern "%1_tmp%2.%3" once; parts of the name are not patterns themselves.
+    {"PercentInBaseNameStays", "a%1b.csv", "x", {"x"}, "a%1b_tmp1.csv"},
+    {"PercentsInBaseNameAndSuffixStay", "%2.%3", "x", {"x"}, "%2_tmp1.%3"},
+    {"FileOfExactlyTheLimitIsTaken", "orders.csv", "12345678", {"12345678"}, "orders_tmp1.csv", 8},
 };
 
 TEST_P(CFileFormatTest, FileIsTakenReadAndDeleted)
@@ -200,6 +242,8 @@ TEST_P(CFileFormatTest, FileIsTakenReadAndDeleted)
     const CFormatRow& row = GetParam();
     const QString strPath = m_dir.filePath(QString::fromUtf8(row.m_szFileName));
     m_monitor.setPath(strPath);
+    if (row.m_nMaxFileSize > 0)
+        m_monitor.setMaxFileSize(row.m_nMaxFileSize);
     m_monitor.startCsvMonitor();
     EXPECT_EQ(deliver(strPath, row.m_bytes), row.m_expectedLines);
 
@@ -209,10 +253,10 @@ TEST_P(CFileFormatTest, FileIsTakenReadAndDeleted)
     EXPECT_EQ(emission.m_strThread, "batch_order_read_thread");
     const std::string strText = row.m_expectedLines.join('\n').toStdString();
     EXPECT_EQ(logged(), (CTexts{"start thread!", "param " + strText, "stop thread!"}));
+    EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, CFileFormatTest, ::testing::ValuesIn(kFormatRows),
-                         [](const auto& info) { return std::string(info.param.m_szName); });
+INSTANTIATE_TEST_SUITE_P(Rows, CFileFormatTest, ::testing::ValuesIn(kFormatRows), rowName);
 
 TEST_F(CFileMonitorTest, EmptyFileIsNotTakenUntilItHasContent)
 {
@@ -262,12 +306,18 @@ TEST_P(CFileMonitorModeTest, FileHeldOpenBySlowWriterArrivesWholeOnceReleased)
     const auto all = emissions();
     ASSERT_EQ(all.size(), 1u);
     EXPECT_EQ(all[0].m_lines, QStringList({"1,a", "2,b", "3,c", "4,d", "5,e", ""}));
-    const int nRefused = m_log.count("rename failed!");
-    EXPECT_GT(nRefused, 0) << "the reader never saw the file while it was written";
+    // A refusal at every poll, but only the first is logged and the end of the run with its count.
+    const CTexts texts = logged();
+    ASSERT_EQ(texts.size(), 5u) << ::testing::PrintToString(texts);
+    const std::string strRefused = "rename failed!" + std::string(std::strerror(EAGAIN));
+    EXPECT_EQ(texts[1], strRefused) << "the refusal carries the system's message";
+    const std::string strRecovered = "recovered: " + strRefused + " (seen ";
+    ASSERT_EQ(texts[2].rfind(strRecovered, 0), 0u) << texts[2];
+    const int nRefused = std::atoi(texts[2].c_str() + strRecovered.size());
+    EXPECT_GT(nRefused, 1) << "the reader polled the file only once while it was written";
     EXPECT_TRUE(all[0].m_entries.contains(QStringLiteral("orders_tmp%1.csv").arg(nRefused + 1)))
         << nRefused << " refusals; directory: " << all[0].m_entries.join(' ').toStdString();
-    EXPECT_EQ(m_log.count(kLog + "rename failed!" + std::strerror(EAGAIN)), nRefused)
-        << "the refusal carries the system's message";
+    EXPECT_EQ(texts[3].rfind("param 1,a", 0), 0u) << texts[3];
 }
 
 // Another process writes files back to back, each as soon as the previous one is gone from the path:
@@ -286,9 +336,9 @@ TEST_P(CFileMonitorModeTest, ThousandFilesFromAnotherProcessEachArriveOnce)
             const bool bRenameIn = i % 2 == 0;
             const int nFd = ::open(bRenameIn ? part.constData() : path.constData(), O_WRONLY | O_CREAT, 0644);
             // A pause halfway, so that a reader that takes open files would catch some halves.
-            if (nFd < 0 || !writeText(nFd, content.substr(0, 10)) || ::usleep(300) != 0
-                || !writeText(nFd, content.substr(10)) || ::close(nFd) != 0
-                || (bRenameIn && ::rename(part.constData(), path.constData()) != 0))
+            if (nFd < 0 || !writeText(nFd, content.substr(0, 10)) || ::usleep(300) != 0 ||
+                !writeText(nFd, content.substr(10)) || ::close(nFd) != 0 ||
+                (bRenameIn && ::rename(part.constData(), path.constData()) != 0))
                 return 2;
             // The next file once this one is gone; 10 s without that means the reader stopped taking files.
             for (int nWait = 0; ::access(path.constData(), F_OK) == 0; ++nWait)
@@ -311,8 +361,10 @@ TEST_P(CFileMonitorModeTest, ThousandFilesFromAnotherProcessEachArriveOnce)
     const auto firstWrong = std::mismatch(got.begin(), got.end(), contents.begin(), contents.end()).first;
     EXPECT_TRUE(got == contents) << got.size() << " emissions, first wrong: " << firstWrong - got.begin();
     EXPECT_EQ(m_log.count("open failed!"), 0);
-    EXPECT_EQ(m_log.count("rename failed!"), m_log.count(kLog + "rename failed!" + std::strerror(EAGAIN)))
+    EXPECT_EQ(m_log.count("rename failed!"),
+              m_log.count("rename failed!" + std::string(std::strerror(EAGAIN))))
         << "the only refusals are files still open";
+    EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, CFileMonitorModeTest, ::testing::Bool(),
@@ -359,34 +411,212 @@ TEST_F(CFileMonitorTest, StopFromSlotThenStartGivesOneReader)
     EXPECT_EQ(emissions().size(), 2u);
 }
 
-// ---- bad paths: the reader goes on, with the usual lines only -----------------------------------------
+// ---- files left aside: never replaced, always reported ----------------------------------------------------
 
-TEST_F(CFileMonitorTest, DirectoryAtPathIsMovedAside)
+enum ELeftAside
 {
-    ASSERT_TRUE(QDir().mkpath(m_strPath));
-    if (QFileInfo(m_strPath).size() < 1)
-        GTEST_SKIP() << "this file system reports directories as 0 bytes, so none is ever taken";
-    m_monitor.startCsvMonitor();
-    ASSERT_TRUE(m_log.waitForCount("open failed!", 1));
-    // The directory keeps the first temporary name; the next file goes to the next one.
-    EXPECT_EQ(deliver(m_strPath, "after\n"), QStringList({"after", ""}));
-    EXPECT_TRUE(QFileInfo(m_dir.filePath(QStringLiteral("orders_tmp1.csv"))).isDir());
-    EXPECT_EQ(logged(), (CTexts{"start thread!", "open failed!", "param after\n", "stop thread!"}));
+    LEFT_BY_EARLIER_RUN,
+    OVER_THE_LIMIT,
+    HAND_OVER_FAILED,
+    UNREADABLE,
+};
+
+struct CLeftAsideRow
+{
+    const char* m_szName;
+    ELeftAside m_eKind;
+    const char* m_szReason; // in the console message
+};
+
+void PrintTo(const CLeftAsideRow& row, std::ostream* pStream)
+{
+    *pStream << row.m_szName;
 }
 
-TEST_F(CFileMonitorTest, UnreadableFileIsLeftAside)
+class CLeftAsideTest : public CFileMonitorTest, public ::testing::WithParamInterface<CLeftAsideRow>
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads any file, so read permission cannot be taken away";
-    putFile(m_strPath, "secret\n");
-    ASSERT_TRUE(QFile::setPermissions(m_strPath, QFileDevice::WriteOwner));
+};
+
+const CLeftAsideRow kLeftAsideRows[] = {
+    {"LeftoverOfAnEarlierRunIsReportedAtStart", LEFT_BY_EARLIER_RUN, "此前运行遗留"},
+    {"FileOverTheLimitIsLeftAsideUnread", OVER_THE_LIMIT, "超过大小上限(19 字节 > 8 字节)"},
+    {"LinesOfAFailedHandOverStayOnDisk", HAND_OVER_FAILED, "处理中断"},
+    {"UnreadableFileIsLeftAside", UNREADABLE, "无法打开"},
+};
+
+// The file left aside is the only copy of its lines: the next file goes to the next free name, the
+// console says where the lines are, once.
+TEST_P(CLeftAsideTest, NextFileDoesNotReplaceIt)
+{
+    const CLeftAsideRow& row = GetParam();
+    const QByteArray aside = "1,left aside,lines\n";
+    const QString strAside = m_dir.filePath(QStringLiteral("orders_tmp1.csv"));
+    switch (row.m_eKind)
+    {
+    case LEFT_BY_EARLIER_RUN:
+        putFile(strAside, aside);
+        break;
+    case OVER_THE_LIMIT:
+        m_monitor.setMaxFileSize(8);
+        putFile(m_strPath, aside);
+        break;
+    case HAND_OVER_FAILED:
+        m_bThrowInSlot = true;
+        putFile(m_strPath, aside);
+        break;
+    case UNREADABLE:
+        if (::geteuid() == 0)
+            GTEST_SKIP() << "root reads any file, so read permission cannot be taken away";
+        putFile(m_strPath, aside);
+        ASSERT_TRUE(QFile::setPermissions(m_strPath, QFileDevice::WriteOwner));
+        break;
+    }
     m_monitor.startCsvMonitor();
-    ASSERT_TRUE(m_log.waitForCount("open failed!", 1));
+    ASSERT_TRUE(waitUntil([&] { return !messages().isEmpty(); })) << "nothing reported";
     EXPECT_EQ(deliver(m_strPath, "after\n"), QStringList({"after", ""}));
-    // The file left aside is the only copy of its lines: the next file must not replace it.
-    EXPECT_EQ(QFileInfo(m_dir.filePath(QStringLiteral("orders_tmp1.csv"))).size(), 7);
-    EXPECT_EQ(logged(), (CTexts{"start thread!", "open failed!", "param after\n", "stop thread!"}));
+
+    EXPECT_TRUE(emissions().back().m_entries.contains(QStringLiteral("orders_tmp2.csv")));
+    QFile file(strAside);
+    EXPECT_TRUE(file.setPermissions(QFileDevice::ReadOwner) && file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), aside);
+    const QStringList all = messages();
+    ASSERT_EQ(all.size(), 1) << all.join('\n').toStdString();
+    EXPECT_TRUE(all[0].startsWith(QStringLiteral("4 ")) && all[0].contains(strAside) &&
+                all[0].contains(QString::fromUtf8(row.m_szReason)))
+        << all[0].toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, CLeftAsideTest, ::testing::ValuesIn(kLeftAsideRows), rowName);
+
+// A slot that keeps the file for itself (until its lines are safe elsewhere) removes it when it likes;
+// meanwhile the next file gets the next name.
+TEST_F(CFileMonitorTest, HeldFileStaysUntilItsHolderRemovesIt)
+{
+    EXPECT_TRUE(CBatchOrderFileMonitor::holdTakenFile().isEmpty()) << "nothing is emitted on this thread";
+    QStringList held;
+    boost::signals2::scoped_connection holder = m_monitor.m_sigCsvFileRead.connect(
+        [&](const QStringList&) { held << CBatchOrderFileMonitor::holdTakenFile(); });
+    m_monitor.startCsvMonitor();
+    putFile(m_strPath, "first\n");
+    ASSERT_TRUE(waitEmissions(1));
+    putFile(m_strPath, "second\n");
+    ASSERT_TRUE(waitEmissions(2));
+    m_monitor.stopCsvMonitor();
+
+    ASSERT_EQ(held, QStringList({m_dir.filePath(QStringLiteral("orders_tmp1.csv")),
+                                 m_dir.filePath(QStringLiteral("orders_tmp2.csv"))}));
+    QFile first(held[0]);
+    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+    EXPECT_EQ(first.readAll(), "first\n");
+    EXPECT_TRUE(QFile::exists(held[1]));
+    EXPECT_TRUE(messages().isEmpty()) << "a file held is not a file left aside";
+}
+
+// ---- entries at the path that are not regular files: refused where they stand --------------------------
+
+enum EEntry
+{
+    LINK_TO_SECRET,
+    DANGLING_LINK,
+    DIRECTORY,
+    FIFO,
+    SOCKET,
+    DEVICE,
+};
+
+struct CEntryRow
+{
+    const char* m_szName;
+    EEntry m_eEntry;
+    const char* m_szLogged; // what the log calls it
+};
+
+void PrintTo(const CEntryRow& row, std::ostream* pStream)
+{
+    *pStream << row.m_szName;
+}
+
+class CRefusedEntryTest : public CFileMonitorTest, public ::testing::WithParamInterface<CEntryRow>
+{
+};
+
+const CEntryRow kEntryRows[] = {
+    {"LinkToAnotherFileIsNotFollowed", LINK_TO_SECRET, "symbolic link"},
+    {"DanglingLink", DANGLING_LINK, "symbolic link"},
+    {"Directory", DIRECTORY, "directory"},
+    {"Fifo", FIFO, "FIFO"},
+    {"Socket", SOCKET, "socket"},
+    {"Device", DEVICE, "device"},
+};
+
+TEST_P(CRefusedEntryTest, RefusedOnceThenTheNextFileIsTaken)
+{
+    const CEntryRow& row = GetParam();
+    const QByteArray path = QFile::encodeName(m_strPath);
+    const QString strSecret = m_dir.filePath(QStringLiteral("shadow"));
+    putFile(strSecret, "root:$6$secret:19000::::::\n");
+    int nSocket = -1;
+    switch (row.m_eEntry)
+    {
+    case LINK_TO_SECRET:
+        ASSERT_EQ(::symlink(QFile::encodeName(strSecret).constData(), path.constData()), 0);
+        break;
+    case DANGLING_LINK:
+        ASSERT_EQ(::symlink("nowhere.csv", path.constData()), 0);
+        break;
+    case DIRECTORY:
+        ASSERT_EQ(::mkdir(path.constData(), 0700), 0);
+        break;
+    case FIFO:
+        ASSERT_EQ(::mkfifo(path.constData(), 0600), 0);
+        break;
+    case SOCKET: {
+        nSocket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        struct sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        ASSERT_LT(path.size(), static_cast<int>(sizeof(address.sun_path)));
+        std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+        ASSERT_EQ(::bind(nSocket, reinterpret_cast<const struct sockaddr*>(&address), sizeof(address)), 0);
+        break;
+    }
+    case DEVICE:
+        if (::mknod(path.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+            GTEST_SKIP() << "no right to create a device node here";
+        break;
+    }
+    struct stat before = {};
+    ASSERT_EQ(::lstat(path.constData(), &before), 0);
+
+    m_monitor.startCsvMonitor();
+    ASSERT_TRUE(waitUntil([&] { return !messages().isEmpty(); })) << "nothing reported";
+    // New permissions do not make it another entry (a link's are its target's).
+    if (!S_ISLNK(before.st_mode))
+    {
+        ASSERT_EQ(::chmod(path.constData(), 0640), 0);
+    }
+    EXPECT_FALSE(waitUntil([&] { return messages().size() > 1; }, 100ms)) << "reported more than once";
+    struct stat after = {};
+    EXPECT_TRUE(::lstat(path.constData(), &after) == 0 && after.st_ino == before.st_ino) << "it was moved";
+    if (nSocket >= 0)
+        ::close(nSocket);
+    ASSERT_EQ(::remove(path.constData()), 0);
+    EXPECT_EQ(deliver(m_strPath, "after\n"), QStringList({"after", ""}));
+
+    EXPECT_EQ(emissions().size(), 1u);
+    const QStringList all = messages();
+    ASSERT_EQ(all.size(), 1) << all.join('\n').toStdString();
+    EXPECT_TRUE(all[0].startsWith(QStringLiteral("4 ")) && all[0].contains(m_strPath))
+        << all[0].toStdString();
+    const std::string strRefused =
+        "not a regular file!" + std::string(row.m_szLogged) + " " + path.toStdString();
+    EXPECT_EQ(logged(), (CTexts{"start thread!", strRefused, "param after\n", "stop thread!"}));
+    QFile secret(strSecret);
+    EXPECT_TRUE(secret.open(QIODevice::ReadOnly) && secret.readAll() == "root:$6$secret:19000::::::\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CRefusedEntryTest, ::testing::ValuesIn(kEntryRows), rowName);
+
+// ---- a missing directory, a large file -----------------------------------------------------------------
 
 // A path set while the reader runs is used from the next poll on.
 TEST_F(CFileMonitorTest, PathInAMissingDirectoryIsWaitedFor)
@@ -398,8 +628,8 @@ TEST_F(CFileMonitorTest, PathInAMissingDirectoryIsWaitedFor)
     EXPECT_FALSE(m_log.waitForCount(kLog, 3, 200ms));
     ASSERT_TRUE(QDir().mkpath(strDir));
     EXPECT_EQ(deliver(strDir + QStringLiteral("/orders.csv"), "after\n"), QStringList({"after", ""}));
-    const std::string strWatch = "watch failed, polling only!" + std::string(std::strerror(ENOENT)) + " "
-                                 + QFile::encodeName(strDir).toStdString();
+    const std::string strWatch = "watch failed, polling only!" + std::string(std::strerror(ENOENT)) + " " +
+                                 QFile::encodeName(strDir).toStdString();
     EXPECT_EQ(logged(), (CTexts{"start thread!", strWatch, "param after\n", "stop thread!"}));
 }
 
@@ -418,5 +648,61 @@ TEST_F(CFileMonitorTest, FiftyMegabyteFileArrivesInOneEmission)
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_TRUE(texts[1] == "param " + bytes.toStdString()) << "the whole text is logged once";
 }
+
+// ---- repeated errors in the log ---------------------------------------------------------------------------
+
+struct CThrottleEvent
+{
+    double m_dMSec;
+    const char* m_szError; // null: the condition is over
+};
+
+struct CThrottleRow
+{
+    const char* m_szName;
+    std::vector<CThrottleEvent> m_events;
+    CTexts m_expected; // the lines to log, over all events, at an interval of 5 s
+};
+
+void PrintTo(const CThrottleRow& row, std::ostream* pStream)
+{
+    *pStream << row.m_szName;
+}
+
+class CErrorThrottleTest : public ::testing::TestWithParam<CThrottleRow>
+{
+};
+
+const CThrottleRow kThrottleRows[] = {
+    {"OnlyTheFirstOfARunIsLogged", {{0, "E"}, {1, "E"}, {2, "E"}}, {"E"}},
+    {"RecoveryClosesTheRunWithItsCount",
+     {{0, "E"}, {1, "E"}, {2, "E"}, {1500, nullptr}},
+     {"E", "recovered: E (seen 3 times in 1.5 s)"}},
+    {"RepeatsAreSummarisedOncePerInterval",
+     {{0, "E"}, {1000, "E"}, {5000, "E"}, {5001, "E"}, {9999, "E"}, {10000, "E"}, {10001, nullptr}},
+     {"E", "E (repeated 2 times in 5.0 s)", "E (repeated 3 times in 5.0 s)",
+      "recovered: E (seen 6 times in 10.0 s)"}},
+    {"ADifferentErrorEndsTheRunBeforeIt",
+     {{0, "A"}, {1, "A"}, {2, "B"}, {3, "B"}},
+     {"A", "recovered: A (seen 2 times in 0.0 s)", "B"}},
+    {"RecoveryOutsideARunSaysNothing",
+     {{0, nullptr}, {1, "E"}, {2, nullptr}, {3, nullptr}, {4, "E"}},
+     {"E", "recovered: E (seen 1 times in 0.0 s)", "E"}},
+};
+
+TEST_P(CErrorThrottleTest, LinesLogged)
+{
+    CBatchOrderErrorThrottle throttle(5000.0);
+    CTexts lines;
+    for (const CThrottleEvent& event : GetParam().m_events)
+    {
+        const CTexts now = event.m_szError ? throttle.error(event.m_szError, event.m_dMSec)
+                                           : throttle.recovered(event.m_dMSec);
+        lines.insert(lines.end(), now.begin(), now.end());
+    }
+    EXPECT_EQ(lines, GetParam().m_expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CErrorThrottleTest, ::testing::ValuesIn(kThrottleRows), rowName);
 
 } // namespace

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 
@@ -414,3 +415,51 @@ TEST_P(ManagerDestroyedWithWorkUnderWay, TheDestructorWaitsForIt)
 
 INSTANTIATE_TEST_SUITE_P(Rows, ManagerDestroyedWithWorkUnderWay, ::testing::ValuesIn(kRunningCases),
                          [](const auto& info) { return std::string(info.param.m_szName); });
+
+// The temporary copy of an instruction file goes once its records are in the backup file; while the
+// backup cannot be written the copies stay, and the console says so once.
+TEST_F(ManagerLifecycle, TakenFileStaysUntilItsRecordsAreBackedUp)
+{
+    const QString strInbox = m_pHost->dataDir() + QStringLiteral("/inbox");
+    ASSERT_TRUE(QDir().mkpath(strInbox));
+    const QString strBackup = m_pHost->batchOrderDir() + QStringLiteral("/batchOrder_back_") +
+                              QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) +
+                              QStringLiteral(".csv");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), strBackup));
+    CBatchOrderManager* pManager = createManager();
+    pManager->startFileMonitor(strInbox + QStringLiteral("/orders.csv"));
+    const auto deliver = [&](const QByteArray& line) {
+        QFile file(strInbox + QStringLiteral("/orders.part"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(line);
+        file.close();
+        const int nBefore = pManager->getAllDatas().size();
+        ASSERT_TRUE(file.rename(strInbox + QStringLiteral("/orders.csv")));
+        ASSERT_TRUE(waitUntil([&] { return pManager->getAllDatas().size() > nBefore; }));
+        drainBatchOrderStrand();
+    };
+    const auto inbox = [&] { return QDir(strInbox).entryList(QDir::Files); };
+    deliver("23,0,10.5,600000,100,8880000001,2,2,,first\n");
+    EXPECT_EQ(inbox(), QStringList{QStringLiteral("orders_tmp1.csv")});
+
+    ASSERT_TRUE(QFile::remove(strBackup));
+    deliver("23,0,10.5,600000,100,8880000001,2,2,,second\n");
+    // The second file goes once the backup is synced; the first stays.
+    EXPECT_TRUE(waitUntil([&] { return inbox() == QStringList{QStringLiteral("orders_tmp1.csv")}; }))
+        << inbox().join(' ').toStdString();
+    QFile backup(strBackup);
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_EQ(backup.readAll().count('\n'), 2) << "the header and the second order";
+
+    std::vector<QString> errors;
+    for (const QString& strTail : consoleTails(pManager))
+    {
+        if (strTail.startsWith(QStringLiteral(" [error] ")) ||
+            strTail.startsWith(QStringLiteral(" [warning] ")))
+            errors.push_back(strTail);
+    }
+    ASSERT_EQ(errors.size(), 2u) << "one error for the failure, one note on recovery";
+    EXPECT_TRUE(errors[0].startsWith(QStringLiteral(" [error] ")) && errors[0].contains(strBackup))
+        << errors[0].toStdString();
+    EXPECT_TRUE(errors[1].startsWith(QStringLiteral(" [warning] "))) << errors[1].toStdString();
+}

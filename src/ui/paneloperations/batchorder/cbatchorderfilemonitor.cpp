@@ -4,30 +4,34 @@
 
 #include "base/utils.h"
 
-#include <boost/filesystem/operations.hpp>
-#include <boost/filesystem/path.hpp>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QBuffer>
+#include <QRegularExpression>
 #include <QTextCodec>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <thread>
+#include <map>
+#include <new>
+#include <system_error>
 #include <utility>
 
-#ifdef __linux__
-#include <cerrno>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/epoll.h>
-#include <sys/inotify.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#ifdef __linux__
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/inotify.h>
 #endif
 
 namespace TC {
@@ -36,14 +40,22 @@ namespace {
 
 const char* const kThreadName = "batch_order_read_thread";
 const int kUtf8Mib = 106;
+const char* const kReleaserName = "batch_order_release";
 
 // Set on a reader thread to the monitor it serves: a slot that starts or stops its own monitor must not
-// wait for the thread it runs on.
-thread_local const CBatchOrderFileMonitor* t_pReaderOf = nullptr;
+// wait for the thread it runs on, and a slot may hold the file being emitted.
+thread_local CBatchOrderFileMonitor* t_pReaderOf = nullptr;
 
 // Retrying a failed directory watch costs a system call; once a second is plenty for a directory that
 // appears later, the poll covers the gap.
 const double kWatchRetryMSec = 1000.0;
+
+// Temporary names tried for one file before giving up: each name in use holds lines left aside, or lines
+// not yet in the backup file.
+const int kMaxNameTries = 10000;
+
+// A QString holds at most 2^30 characters; a larger limit could not be read in one piece anyway.
+const int64_t kLargestMaxFileSize = 512LL * 1024 * 1024;
 
 // System messages come in the system's 8-bit encoding: the ANSI code page on Windows (GBK on a Chinese
 // system), the locale's encoding (usually UTF-8) elsewhere.
@@ -60,6 +72,65 @@ std::string systemTextToUtf8(std::string strText)
 std::string systemMessage(int nError)
 {
     return systemTextToUtf8(std::strerror(nError));
+}
+
+QString systemMessageText(int nError)
+{
+    return QString::fromStdString(systemMessage(nError));
+}
+
+// Renames without ever replacing a file at the new name, which may hold the only copy of lines left
+// aside; fails with EEXIST when the name is taken.
+int renameNoReplace(const char* szFrom, const char* szTo)
+{
+#ifdef __linux__
+    if (::renameat2(AT_FDCWD, szFrom, AT_FDCWD, szTo, RENAME_NOREPLACE) == 0)
+        return 0;
+    // EINVAL: this file system does not know the flag.
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+#endif
+    // A hard link refuses a name in use just as well; the old name goes once the file has the new one.
+    if (::link(szFrom, szTo) != 0)
+        return -1;
+    if (::unlink(szFrom) != 0)
+    {
+        const int nError = errno;
+        ::unlink(szTo);
+        errno = nError;
+        return -1;
+    }
+    return 0;
+}
+
+const char* entryKindForLog(uint32_t nMode)
+{
+    if (S_ISLNK(nMode))
+        return "symbolic link";
+    if (S_ISDIR(nMode))
+        return "directory";
+    if (S_ISFIFO(nMode))
+        return "FIFO";
+    if (S_ISCHR(nMode) || S_ISBLK(nMode))
+        return "device";
+    if (S_ISSOCK(nMode))
+        return "socket";
+    return "special file";
+}
+
+QString entryKindForConsole(uint32_t nMode)
+{
+    if (S_ISLNK(nMode))
+        return QStringLiteral("符号链接");
+    if (S_ISDIR(nMode))
+        return QStringLiteral("目录");
+    if (S_ISFIFO(nMode))
+        return QStringLiteral("管道");
+    if (S_ISCHR(nMode) || S_ISBLK(nMode))
+        return QStringLiteral("设备");
+    if (S_ISSOCK(nMode))
+        return QStringLiteral("套接字");
+    return QStringLiteral("特殊文件");
 }
 
 } // namespace
@@ -80,12 +151,67 @@ void CBatchOrderFileMonitor::setPath(const QString& strPath)
     m_nPathVersion.fetch_add(1, std::memory_order_release);
 }
 
+void CBatchOrderFileMonitor::setMaxFileSize(int64_t nBytes)
+{
+    m_nMaxFileSize.store(nBytes > 0 ? std::min(nBytes, kLargestMaxFileSize) : kDefaultMaxFileSize,
+                         std::memory_order_relaxed);
+}
+
+QString CBatchOrderFileMonitor::holdTakenFile()
+{
+    CBatchOrderFileMonitor* pMonitor = t_pReaderOf;
+    if (!pMonitor || pMonitor->m_strEmitting.isEmpty())
+        return QString();
+    pMonitor->m_bEmittingHeld = true;
+    return pMonitor->m_strEmitting;
+}
+
 void CBatchOrderFileMonitor::loadPath()
 {
-    boost::mutex::scoped_lock lock(m_pathMutex);
-    m_nLoadedPathVersion = m_nPathVersion.load(std::memory_order_relaxed);
-    m_strReadPath = m_strPath;
-    m_readInfo.setFile(m_strReadPath);
+    {
+        boost::mutex::scoped_lock lock(m_pathMutex);
+        m_nLoadedPathVersion = m_nPathVersion.load(std::memory_order_relaxed);
+        m_strReadPath = m_strPath;
+    }
+    const QFileInfo info(m_strReadPath);
+    m_readPath = QFile::encodeName(m_strReadPath);
+    m_strReadDir = info.path();
+    m_strBaseName = info.completeBaseName();
+    m_strSuffix = info.suffix();
+    m_refused = CEntry();
+    reportLeftovers();
+}
+
+void CBatchOrderFileMonitor::reportLeftovers()
+{
+    // Once per path and monitor: files held by this monitor's own slots are not leftovers.
+    if (m_strReadPath.isEmpty() || m_scannedPaths.contains(m_strReadPath))
+        return;
+    m_scannedPaths.insert(m_strReadPath);
+    const QRegularExpression pattern(QLatin1Char('^') + QRegularExpression::escape(m_strBaseName) +
+                                     QStringLiteral("_tmp(\\d+)\\.") +
+                                     QRegularExpression::escape(m_strSuffix) + QLatin1Char('$'));
+    std::map<int64_t, QString> found; // by index: the order in which they were left
+    const QDir dir(m_strReadDir);
+    for (const QString& strName :
+         dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot))
+    {
+        const QRegularExpressionMatch match = pattern.match(strName);
+        bool bOk = false;
+        const int64_t nIndex = match.hasMatch() ? match.captured(1).toLongLong(&bOk) : 0;
+        if (bOk)
+            found[nIndex] = dir.filePath(strName);
+    }
+    for (const auto& leftover : found)
+    {
+        // New names start above them, so that the first take needs no search.
+        if (leftover.first >= m_nTmpIndex && leftover.first < INT32_MAX)
+            m_nTmpIndex = static_cast<int32_t>(leftover.first + 1);
+        BO_LOG_ERROR("left aside!{0}", leftover.second.toStdString());
+        m_sigMessage(MSG_LEVEL_ERROR,
+                     QStringLiteral("指令文件已留置在 %1: %2!")
+                         .arg(leftover.second, QStringLiteral("此前运行遗留, 其中指令可能未执行, 请核对")));
+    }
 }
 
 void CBatchOrderFileMonitor::startCsvMonitor()
@@ -158,10 +284,10 @@ void CBatchOrderFileMonitor::loopCsvReader()
     {
         boost::mutex::scoped_lock lock(m_threadMutex);
     }
-    loadPath();
     openWatch();
     try
     {
+        loadPath();
         for (;;)
         {
             boost::this_thread::interruption_point();
@@ -174,7 +300,7 @@ void CBatchOrderFileMonitor::loopCsvReader()
             }
             catch (const std::exception& e)
             {
-                // A slot that throws, or a file too large for memory, must not end intake.
+                // A slot that throws must not end intake.
                 BO_LOG_ERROR("read failed!{0}", e.what());
             }
             waitForChange();
@@ -183,83 +309,269 @@ void CBatchOrderFileMonitor::loopCsvReader()
     catch (const boost::thread_interrupted&)
     {
     }
+    // Every lease is given back before the reader is gone.
+    stopReleaser();
     closeWatch();
     t_pReaderOf = nullptr;
     BO_LOG_INFO("stop thread!");
 }
 
+QString CBatchOrderFileMonitor::tmpPath(int32_t nIndex) const
+{
+    // "%1_tmp%2.%3" put together in one piece: the parts are names, not patterns (a chain of arg() calls
+    // would fill a "%1" inside the file name).
+    return m_strReadDir + QDir::separator() + m_strBaseName + QStringLiteral("_tmp") +
+           QString::number(nIndex) + QLatin1Char('.') + m_strSuffix;
+}
+
 void CBatchOrderFileMonitor::tryCsvRead()
 {
-    if (m_strReadPath.isEmpty())
+    if (m_readPath.isEmpty())
         return;
-    // The idle poll: one refreshed file information query on an object that keeps the encoded path.
-    m_readInfo.refresh();
-    if (!m_readInfo.exists() || m_readInfo.size() < 1)
-        return;
-    const QString& strPath = m_strReadPath;
-    const QFileInfo& info = m_readInfo;
-
-    const QString strTmpPath = info.path() + QDir::separator()
-                               + QStringLiteral("%1_tmp%2.%3")
-                                     .arg(info.completeBaseName())
-                                     .arg(m_nTmpIndex)
-                                     .arg(info.suffix());
-
-    int nLeaseFd = -1;
-    std::string strLeaseError;
-    if (!takeLease(strPath, nLeaseFd, strLeaseError))
+    // The idle poll: one lstat, which sees a link itself rather than what it points to.
+    struct stat pathStat;
+    if (::lstat(m_readPath.constData(), &pathStat) != 0)
     {
-        // Gone since the look above: nothing to take and nothing to report.
-        if (strLeaseError.empty())
+        m_refused = CEntry();
+        endErrors();
+        return;
+    }
+    if (!S_ISREG(pathStat.st_mode))
+    {
+        refuseEntry({static_cast<uint64_t>(pathStat.st_dev), static_cast<uint64_t>(pathStat.st_ino),
+                     static_cast<uint32_t>(pathStat.st_mode & S_IFMT)});
+        return;
+    }
+    m_refused = CEntry();
+    if (pathStat.st_size < 1)
+    {
+        endErrors();
+        return;
+    }
+
+    // Links are not followed, and a special file put there since the look does not block the reader.
+    int nFd = ::open(m_readPath.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (nFd < 0)
+    {
+        const int nError = errno;
+        if (nError == EACCES || nError == EPERM)
+        {
+            // Unreadable: moved aside all the same, so that the path is free for the next file.
+            QString strTmpPath;
+            int nRenameError = 0;
+            if (!moveAside(strTmpPath, nRenameError))
+            {
+                ++m_nTmpIndex;
+                logError("rename failed!" + systemMessage(nRenameError));
+                return;
+            }
+            endErrors();
+            BO_LOG_ERROR("open failed!");
+            leaveAside(strTmpPath, QStringLiteral("无法打开(%1), 未读取").arg(systemMessageText(nError)));
+            return;
+        }
+        // Gone, or replaced by a link or a special file since the look: the next poll sees what is there.
+        if (nError == ENOENT || nError == ELOOP || nError == ENXIO)
             return;
         ++m_nTmpIndex;
-        BO_LOG_ERROR("rename failed!{0}", strLeaseError);
+        logError("rename failed!" + systemMessage(nError));
+        return;
+    }
+    struct stat fileStat;
+    if (::fstat(nFd, &fileStat) != 0 || !S_ISREG(fileStat.st_mode))
+    {
+        ::close(nFd);
+        return;
+    }
+    std::string strLeaseError;
+    if (!takeLease(nFd, strLeaseError))
+    {
+        ::close(nFd);
+        ++m_nTmpIndex;
+        logError("rename failed!" + strLeaseError);
         return;
     }
 
-    boost::system::error_code error;
-    boost::filesystem::rename(boost::filesystem::path(strPath.toLocal8Bit().toStdString()),
-                              boost::filesystem::path(strTmpPath.toLocal8Bit().toStdString()), error);
-    // The lease belongs to the file, not to its name, so it can go once the file is out of the way.
-    releaseLease(nLeaseFd);
-    if (error)
+    QString strTmpPath;
+    int nRenameError = 0;
+    if (!moveAside(strTmpPath, nRenameError))
     {
+        releaseLater(nFd);
         ++m_nTmpIndex;
-        BO_LOG_ERROR("rename failed!{0}", systemTextToUtf8(error.message()));
+        logError("rename failed!" + systemMessage(nRenameError));
         return;
+    }
+    endErrors();
+    // Whatever stood at the path at the rename was moved; if another file was put there after the open,
+    // that file is the one to read.
+    const QByteArray tmp = QFile::encodeName(strTmpPath);
+    struct stat movedStat;
+    if (::lstat(tmp.constData(), &movedStat) != 0 || movedStat.st_dev != fileStat.st_dev ||
+        movedStat.st_ino != fileStat.st_ino)
+    {
+        releaseLater(nFd);
+        nFd = ::open(tmp.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const int nError = errno;
+        if (nFd < 0 || ::fstat(nFd, &fileStat) != 0 || !S_ISREG(fileStat.st_mode))
+        {
+            if (nFd >= 0)
+                ::close(nFd);
+            BO_LOG_ERROR("open failed!");
+            leaveAside(strTmpPath,
+                       QStringLiteral("无法打开(%1), 未读取")
+                           .arg(nFd < 0 ? systemMessageText(nError) : QStringLiteral("不是普通文件")));
+            return;
+        }
     }
 
-    QFile file(strTmpPath);
-    if (!file.open(QIODevice::ReadOnly))
+    // The lease has done its work once the file is moved. Giving it back can take the kernel a
+    // millisecond, so it is handed to the releaser, and only once the lines are on their way: waking
+    // that thread earlier would compete with them for a core.
+    struct CRelease
     {
-        file.close();
-        BO_LOG_ERROR("open failed!");
-        // The file left aside is the only copy of its lines: the next file must not be renamed onto it.
+        CBatchOrderFileMonitor* m_pMonitor;
+        int m_nFd;
+        ~CRelease() { m_pMonitor->releaseLater(m_nFd); }
+    } release{this, nFd};
+    QStringList lines;
+    QString strReason;
+    if (readLines(nFd, lines, strReason))
+        handOver(lines, strTmpPath);
+    else
+        leaveAside(strTmpPath, strReason);
+}
+
+bool CBatchOrderFileMonitor::moveAside(QString& strTmpPath, int& nError)
+{
+    nError = EEXIST;
+    for (int nTry = 0; nTry < kMaxNameTries; ++nTry)
+    {
+        strTmpPath = tmpPath(m_nTmpIndex);
+        if (renameNoReplace(m_readPath.constData(), QFile::encodeName(strTmpPath).constData()) == 0)
+            return true;
+        nError = errno;
+        if (nError != EEXIST)
+            return false;
+        // Left aside, or still held until its lines are backed up.
         ++m_nTmpIndex;
-        return;
     }
-    QString strText;
-    const QStringList lines = readLines(file, strText);
+    return false;
+}
+
+bool CBatchOrderFileMonitor::readLines(int nFd, QStringList& lines, QString& strReason)
+{
+    const int64_t nMax = m_nMaxFileSize.load(std::memory_order_relaxed);
+    try
     {
+        struct stat st;
+        const int64_t nSize = ::fstat(nFd, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+        // One byte more than the limit is read, to see a file that grew past it since the look.
+        QByteArray bytes;
+        int64_t nRead = 0;
+        if (nSize <= nMax)
+        {
+            bytes.resize(static_cast<int>(nSize + 1));
+            for (;;)
+            {
+                if (nRead == bytes.size())
+                {
+                    if (nRead > nMax)
+                        break;
+                    bytes.resize(static_cast<int>(std::min(nRead * 2, nMax + 1)));
+                }
+                const ssize_t nGot =
+                    ::read(nFd, bytes.data() + nRead, static_cast<size_t>(bytes.size() - nRead));
+                if (nGot == 0)
+                    break;
+                if (nGot < 0)
+                {
+                    if (errno == EINTR)
+                        continue;
+                    const int nError = errno;
+                    BO_LOG_ERROR("read failed!{0}", systemMessage(nError));
+                    strReason = QStringLiteral("读取失败(%1), 未执行").arg(systemMessageText(nError));
+                    return false;
+                }
+                nRead += nGot;
+            }
+        }
+        if (nSize > nMax || nRead > nMax)
+        {
+            const QString strSize = QString::number(std::max(nSize, nRead));
+            BO_LOG_ERROR("too large!{0} bytes, at most {1}", strSize.toStdString(), nMax);
+            strReason =
+                QStringLiteral("超过大小上限(%1 字节 > %2 字节), 未读取").arg(strSize, QString::number(nMax));
+            return false;
+        }
+        bytes.resize(static_cast<int>(nRead));
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QString strText;
+        lines = readLines(buffer, strText);
         const QByteArray utf8 = strText.toUtf8();
         BO_LOG_INFO("param {0}", fmt::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+        return true;
     }
-    if (!lines.isEmpty())
+    catch (const std::bad_alloc&)
     {
-        try
-        {
-            m_sigCsvFileRead(lines);
-        }
-        catch (...)
-        {
-            // The temporary file goes in every case, or it would stay behind for good.
-            file.close();
-            QFile::remove(strTmpPath);
-            throw;
-        }
+        BO_LOG_ERROR("read failed!{0}", "out of memory");
+        strReason = QStringLiteral("内存不足, 未执行");
+        return false;
     }
-    file.close();
-    QFile::remove(strTmpPath);
+}
+
+void CBatchOrderFileMonitor::handOver(const QStringList& lines, const QString& strTmpPath)
+{
+    m_strEmitting = strTmpPath;
+    m_bEmittingHeld = false;
+    try
+    {
+        if (!lines.isEmpty())
+            m_sigCsvFileRead(lines);
+    }
+    catch (...)
+    {
+        m_strEmitting.clear();
+        // The lines may not have reached anyone: they stay on disk for someone to look at.
+        if (!m_bEmittingHeld)
+            leaveAside(strTmpPath, QStringLiteral("处理中断, 其中指令可能未执行"));
+        throw;
+    }
+    m_strEmitting.clear();
+    if (!m_bEmittingHeld)
+        QFile::remove(strTmpPath);
+}
+
+void CBatchOrderFileMonitor::leaveAside(const QString& strTmpPath, const QString& strReason)
+{
+    // The next file goes to the next name at once, rather than after a refused try.
+    ++m_nTmpIndex;
+    m_sigMessage(MSG_LEVEL_ERROR, QStringLiteral("指令文件已留置在 %1: %2!").arg(strTmpPath, strReason));
+}
+
+void CBatchOrderFileMonitor::refuseEntry(const CEntry& entry)
+{
+    // Once per entry: the poll finds it again every millisecond until someone removes it.
+    if (entry == m_refused)
+        return;
+    m_refused = entry;
+    BO_LOG_ERROR("not a regular file!{0} {1}", entryKindForLog(entry.m_nMode), m_readPath.toStdString());
+    m_sigMessage(MSG_LEVEL_ERROR, QStringLiteral("指令文件路径上是%1, 不是普通文件, 不予读取: %2!")
+                                      .arg(entryKindForConsole(entry.m_nMode), m_strReadPath));
+}
+
+void CBatchOrderFileMonitor::logError(const std::string& strText)
+{
+    for (const std::string& strLine : m_errors.error(strText, utils::clockMSec()))
+        BO_LOG_ERROR("{0}", strLine);
+}
+
+void CBatchOrderFileMonitor::endErrors()
+{
+    if (!m_errors.inRun())
+        return;
+    for (const std::string& strLine : m_errors.recovered(utils::clockMSec()))
+        BO_LOG_INFO("{0}", strLine);
 }
 
 QStringList CBatchOrderFileMonitor::readLines(QIODevice& device, QString& strText)
@@ -280,44 +592,22 @@ QStringList CBatchOrderFileMonitor::readLines(QIODevice& device, QString& strTex
     return strText.split(QStringLiteral("\n"), Qt::KeepEmptyParts, Qt::CaseSensitive);
 }
 
-bool CBatchOrderFileMonitor::takeLease(const QString& strPath, int& nLeaseFd, std::string& strError)
+bool CBatchOrderFileMonitor::takeLease(int nFd, std::string& strError)
 {
-    nLeaseFd = -1;
 #ifdef __linux__
     // Renaming an open file succeeds on Linux, so the rename alone cannot tell a finished file from one
     // still being written. A write lease is granted only while no other descriptor is open on the file,
     // and while it is held, any open() by another process waits for its release.
-    // Read-only: that is enough for a write lease, needs no write permission and stamps no close-write
-    // event that would wake the watch. Non-blocking: a FIFO at the path must not stall the reader.
-    const int nFd = ::open(QFile::encodeName(strPath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (nFd < 0)
-    {
-        const int nError = errno;
-        if (nError == ENOENT)
-            return false;
-        // Unreadable: the rename goes ahead as it always did and the read fails with its own message.
-        if (nError == EACCES || nError == EPERM)
-            return true;
-        strError = systemMessage(nError);
-        return false;
-    }
-    struct stat st = {};
-    if (::fstat(nFd, &st) != 0 || !S_ISREG(st.st_mode))
-    {
-        // A directory or special file gets no lease; it takes the plain road and fails there.
-        ::close(nFd);
-        return true;
-    }
     // A lease break would signal the owner with SIGIO, whose default action ends the process. Any break
-    // is someone else's open() during the few microseconds of the rename, which the release ends anyway:
-    // route it to a signal that is ignored by default, and drop the owner as soon as the lease is set.
+    // is someone else's open() while the lease is held, which its release ends anyway: route it to a
+    // signal that is ignored by default, and drop the owner as soon as the lease is set.
     ::fcntl(nFd, F_SETSIG, SIGURG);
     if (::fcntl(nFd, F_SETLEASE, F_WRLCK) != 0)
     {
         const int nError = errno;
-        ::close(nFd);
         // Open elsewhere, or a passing shortage: not now, try again at the next poll.
-        if (nError == EAGAIN || nError == EWOULDBLOCK || nError == ENOLCK || nError == ENOMEM || nError == EINTR)
+        if (nError == EAGAIN || nError == EWOULDBLOCK || nError == ENOLCK || nError == ENOMEM ||
+            nError == EINTR)
         {
             strError = systemMessage(nError);
             return false;
@@ -332,24 +622,66 @@ bool CBatchOrderFileMonitor::takeLease(const QString& strPath, int& nLeaseFd, st
         return true;
     }
     ::fcntl(nFd, F_SETOWN, 0);
-    nLeaseFd = nFd;
 #else
-    (void)strPath;
+    (void)nFd;
     (void)strError;
 #endif
     return true;
 }
 
-void CBatchOrderFileMonitor::releaseLease(int nLeaseFd)
+void CBatchOrderFileMonitor::releaseLater(int nFd)
 {
-#ifdef __linux__
-    if (nLeaseFd < 0)
+    if (!m_releaser.joinable())
+    {
+        try
+        {
+            m_releaser = std::thread(&CBatchOrderFileMonitor::releaseLoop, this);
+            utils::setThreadName(m_releaser.native_handle(), kReleaserName);
+        }
+        catch (const std::system_error&)
+        {
+            // No thread to spare: the reader gives the lease back itself, a millisecond late.
+            ::close(nFd);
+            return;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_releaseMutex);
+        m_releaseFds.push_back(nFd);
+    }
+    m_releaseCondition.notify_one();
+}
+
+void CBatchOrderFileMonitor::releaseLoop()
+{
+    std::unique_lock<std::mutex> lock(m_releaseMutex);
+    for (;;)
+    {
+        m_releaseCondition.wait(lock, [this] { return !m_releaseFds.empty() || m_bReleaserStop; });
+        if (m_releaseFds.empty())
+            return;
+        std::vector<int> fds;
+        fds.swap(m_releaseFds);
+        lock.unlock();
+        // Closing the descriptor gives its lease back; that waits for the kernel to retire the lease's
+        // signal registration.
+        for (int nFd : fds)
+            ::close(nFd);
+        lock.lock();
+    }
+}
+
+void CBatchOrderFileMonitor::stopReleaser()
+{
+    if (!m_releaser.joinable())
         return;
-    ::fcntl(nLeaseFd, F_SETLEASE, F_UNLCK);
-    ::close(nLeaseFd);
-#else
-    (void)nLeaseFd;
-#endif
+    {
+        std::lock_guard<std::mutex> lock(m_releaseMutex);
+        m_bReleaserStop = true;
+    }
+    m_releaseCondition.notify_one();
+    m_releaser.join();
+    m_bReleaserStop = false;
 }
 
 void CBatchOrderFileMonitor::openWatch()

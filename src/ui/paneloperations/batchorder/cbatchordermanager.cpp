@@ -118,6 +118,8 @@ void CBatchOrderManager::init()
     m_orderSequence = QKeySequence::fromString(strKey, QKeySequence::NativeText);
 
     m_pBackupWriter = std::make_unique<CBatchOrderBackupWriter>();
+    m_connections.push_back(m_pBackupWriter->m_sigMessage.connect(
+        [this](EBatchOrderMsgLevel eLevel, const QString& strMsg) { showMsg(eLevel, strMsg, true); }));
     m_pHelper = std::make_unique<CBatchOrderHelper>();
 
     m_pStrand = utils::CSingletonT<net::RPCEngine>::instance()->getStrand("batchorder");
@@ -181,7 +183,12 @@ void CBatchOrderManager::startFileMonitor(const QString& strPath)
             m_pFileMonitor = std::make_unique<CBatchOrderFileMonitor>();
             m_connections.push_back(m_pFileMonitor->m_sigCsvFileRead.connect(
                 boost::bind(&CBatchOrderManager::onCsvFileRead, this, boost::placeholders::_1)));
+            m_connections.push_back(m_pFileMonitor->m_sigMessage.connect(
+                [this](EBatchOrderMsgLevel eLevel, const QString& strMsg) {
+                    showMsg(eLevel, strMsg, true);
+                }));
         }
+        m_pFileMonitor->setMaxFileSize(m_nMaxFileSize.load());
         m_pFileMonitor->setPath(strPath);
         m_pFileMonitor->startCsvMonitor();
     }
@@ -203,6 +210,13 @@ void CBatchOrderManager::stopFileMonitor()
         m_pFileMonitor->stopCsvMonitor();
 }
 
+void CBatchOrderManager::setMaxFileSize(int64_t nBytes)
+{
+    m_nMaxFileSize.store(nBytes);
+    if (m_pFileMonitor)
+        m_pFileMonitor->setMaxFileSize(nBytes);
+}
+
 void CBatchOrderManager::setOrderSequence(const QKeySequence& sequence)
 {
     boost::mutex::scoped_lock lock(m_sequenceMutex);
@@ -222,16 +236,31 @@ void CBatchOrderManager::showMsg(EBatchOrderMsgLevel eLevel, const QString& strM
         m_pConsoleModel->updateData(eLevel, strMsg, bLog);
 }
 
-void CBatchOrderManager::saveToFile(const QVector<boost::shared_ptr<CBatchOrderData>>& datas)
+bool CBatchOrderManager::saveToFile(const QVector<boost::shared_ptr<CBatchOrderData>>& datas)
 {
-    if (m_pBackupWriter)
-        m_pBackupWriter->append(datas);
+    return m_pBackupWriter && m_pBackupWriter->append(datas);
 }
 
 void CBatchOrderManager::onCsvFileRead(const QStringList& lines)
 {
     QStringList copy = lines;
-    m_pStrand->post(guarded([this, copy = std::move(copy)] { intake(copy, false); }));
+    // The reader's temporary copy stays on disk until the records are in the backup file: at every
+    // moment each line is in one of the two, whenever the process dies.
+    const QString strTaken = CBatchOrderFileMonitor::holdTakenFile();
+    m_pStrand->post(guarded(
+        [this, copy = std::move(copy), strTaken] { releaseTakenFile(strTaken, intake(copy, false)); }));
+}
+
+void CBatchOrderManager::releaseTakenFile(const QString& strTaken, bool bBackedUp)
+{
+    if (strTaken.isEmpty())
+        return;
+    if (!bBackedUp || !m_pBackupWriter)
+    {
+        BO_LOG_ERROR("kept {0}: its records are not in the backup file", toUtf8(strTaken));
+        return;
+    }
+    m_pBackupWriter->removeOnceSynced(strTaken);
 }
 
 bool CBatchOrderManager::shortcutOrder(const QString& strText)
@@ -244,7 +273,7 @@ bool CBatchOrderManager::shortcutOrder(const QString& strText)
     return true;
 }
 
-void CBatchOrderManager::intake(const QStringList& lines, bool bShortcut)
+bool CBatchOrderManager::intake(const QStringList& lines, bool bShortcut)
 {
     QVector<boost::shared_ptr<CBatchOrderData>> batch;
     int nOrders = 0;
@@ -292,10 +321,11 @@ void CBatchOrderManager::intake(const QStringList& lines, bool bShortcut)
                 true);
     }
 
+    bool bBackedUp = true;
     if (!batch.isEmpty())
     {
         m_sigNewDatas(batch);
-        saveToFile(batch);
+        bBackedUp = saveToFile(batch);
     }
 
     CBatchOrderSmartKeyChecker* pChecker = CBatchOrderSmartKeyChecker::instance();
@@ -307,6 +337,7 @@ void CBatchOrderManager::intake(const QStringList& lines, bool bShortcut)
             BO_LOG_INFO("user trigger order");
         tryOrder();
     }
+    return bBackedUp;
 }
 
 void CBatchOrderManager::tryOrder()

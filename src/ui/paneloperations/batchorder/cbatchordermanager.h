@@ -16,6 +16,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -48,6 +49,8 @@ public:
 
     void startFileMonitor(const QString& strPath);
     void stopFileMonitor();
+    // Instruction files larger than this are left aside unread (0: the reader's default). GUI thread.
+    void setMaxFileSize(int64_t nBytes);
     void setOrderSequence(const QKeySequence& sequence);
 
     boost::shared_ptr<CBatchOrderMessageModel> getConsoleModel();
@@ -76,8 +79,10 @@ private:
     void onCsvFileRead(const QStringList& lines);
     void onGlobalKeyEvent(int nKey, int nState);
     void slotAutoTrigger();
-    void intake(const QStringList& lines, bool bShortcut);
-    void saveToFile(const QVector<boost::shared_ptr<CBatchOrderData>>& datas);
+    // True when the accepted records are in the backup file (or there were none).
+    bool intake(const QStringList& lines, bool bShortcut);
+    bool saveToFile(const QVector<boost::shared_ptr<CBatchOrderData>>& datas);
+    void releaseTakenFile(const QString& strTaken, bool bBackedUp);
     // Moves every pending record, oldest first, behind the handled ones with the given status, after
     // handing it to visit; returns them in that order. The caller holds m_mutex.
     QVector<boost::shared_ptr<CBatchOrderData>> takePending(
@@ -96,6 +101,7 @@ private:
     mutable boost::mutex m_sequenceMutex; // the key thread reads the order key the GUI thread sets
     std::list<boost::shared_ptr<CBatchOrderData>> m_pendingDatas;
     std::list<boost::shared_ptr<CBatchOrderData>> m_handledDatas;
+    std::atomic<int64_t> m_nMaxFileSize{0};
 };
 
 } // namespace TC
