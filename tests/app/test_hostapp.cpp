@@ -14,8 +14,16 @@
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QTextCodec>
 
 #include <chrono>
+#include <thread>
+
+#include <signal.h>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+}
 
 TEST(HostApp, HelpDocumentsEveryOption)
 {
@@ -168,7 +176,7 @@ TEST(HostApp, FileOverTheSizeLimitIsLeftAsideWithAConsoleError)
         EXPECT_TRUE(process.readAllStandardError().contains("--max-file-size")) << szBad;
     }
 
-    HostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
+    CHostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
                       QStringLiteral("--max-file-size"), QStringLiteral("1K")});
     ASSERT_TRUE(host.waitForOutput(QStringLiteral(" [system] start!"))) << host.stderrText().toStdString();
     const QString strLine = QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,big\n");
@@ -222,7 +230,7 @@ TEST(HostApp, KillAtAnyMomentKeepsEveryLineInTheTemporaryFileOrTheBackup)
     };
     const auto run = [&](int nDelayMSec) {
         CRun result;
-        HostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
+        CHostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
                           QStringLiteral("--log-config"), strLogConfig});
         const QDir inbox = QFileInfo(host.inbox()).dir();
         const auto temporary = [&] {
