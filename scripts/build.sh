@@ -14,6 +14,10 @@ case "$config" in
     *) echo "usage: $0 [release|asan|tsan|package]" >&2; exit 2 ;;
 esac
 
+# A compiler cache, where one is installed, makes rebuilds of the sanitizer trees cheap.
+if command -v ccache >/dev/null 2>&1; then
+    extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 cmake -S . -B "$dir" -G Ninja "${extra[@]}" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
 if [ "$config" = package ]; then
