@@ -62,3 +62,21 @@ TEST(Utils, ThreadNameKeepsTheFullNameAndTheKernelGetsFifteenBytes)
     EXPECT_EQ(result.first, "batch_order_read_thread");
     EXPECT_EQ(result.second, "batch_order_rea");
 }
+
+// What reaches a terminal from an instruction file: every control character becomes visible text, the
+// rest (tabs, Chinese, other multi-byte characters) stays as it was.
+TEST(Utils, ControlCharactersAreEscapedForTheTerminal)
+{
+    const std::pair<std::string, std::string> rows[] = {
+        {"plain 浦发银行\tok", "plain 浦发银行\tok"},
+        {"red \x1b[31mX\x1b[0m", "red \\x1b[31mX\\x1b[0m"},
+        {"bell\a nul" + std::string(1, '\0') + " del\x7f", "bell\\x07 nul\\x00 del\\x7f"},
+        {"line\r\nforged", "line\\x0d\\x0aforged"},
+        {"csi \xc2\x9b"
+         "2J, nbsp \xc2\xa0",
+         "csi \\x9b2J, nbsp \xc2\xa0"},
+        {"cut \xc2", "cut \xc2"},
+    };
+    for (const auto& [strIn, strOut] : rows)
+        EXPECT_EQ(utils::escapeControlChars(strIn), strOut) << strIn;
+}

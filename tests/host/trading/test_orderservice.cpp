@@ -2,6 +2,8 @@
 #include "trading/corderjournal.h"
 #include "trading/corderservice.h"
 
+#include <boost/signals2/connection.hpp>
+
 #include <gtest/gtest.h>
 
 #include <QDateTime>
@@ -16,6 +18,7 @@
 #include <QVariant>
 
 #include <thread>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -158,14 +161,22 @@ TEST_F(OrderServiceTest, FailedInsertLeavesNoRowOfTheBatchAndTheJournalUsable)
     const QVector<COrderParam> batch = {makeOrder(23, "doomed", {"000001", "000002"}),
                                         makeOrder(24, "doomed", {"000001", "000002"}),
                                         makeOrder(24, "doomed", {"000001", "000002", "MARKER"})};
+    query("CREATE TRIGGER fail_cancel BEFORE INSERT ON cancels BEGIN SELECT RAISE(ABORT, 'marker'); END");
     CLogCapture log;
+    // The host shows these to the user: the log may sit on the very disk that failed.
+    std::vector<std::pair<COrderJournal::ERecord, int>> failures;
+    boost::signals2::scoped_connection connection = m_journal.m_sigRecordFailed.connect(
+        [&failures](COrderJournal::ERecord eRecord, int nCount) { failures.emplace_back(eRecord, nCount); });
     EXPECT_EQ(m_journal.recordBatch(999, batch), -1);
+    EXPECT_FALSE(m_journal.recordCancel("cancel_order", "1001", "42", false));
     EXPECT_TRUE(log.contains("rolled back") && log.contains("marker")) << "the SQL error is logged";
     EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{"0"});
     // The journal is not left inside the failed transaction.
     query("DROP TRIGGER fail_on_marker");
     EXPECT_GT(m_journal.recordBatch(999, batch), 0);
     EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{"7"});
+    EXPECT_EQ(failures, (std::vector<std::pair<COrderJournal::ERecord, int>>{
+                            {COrderJournal::RECORD_BATCH, 3}, {COrderJournal::RECORD_CANCEL, 1}}));
 }
 
 TEST(OrderJournalOpenTest, RefusesWhatIsNotAUsableJournalNamingTheFileAndLeavesItAlone)
