@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 bool hasDisplay()
@@ -19,6 +21,9 @@ bool hasDisplay()
 
 int main(int argc, char** argv)
 {
+    // Orders, settings, logs and backups are the user's business alone, whatever umask the host was
+    // started with.
+    ::umask(077);
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
