@@ -180,9 +180,6 @@ void CShortcutServer::accept(int nFd)
     });
     connect(pSocket, &QLocalSocket::disconnected, pSocket, &QObject::deleteLater);
     pIdle->start();
-    // Data may have arrived with the connection.
-    if (pSocket->bytesAvailable() > 0)
-        onData(pSocket);
 }
 
 void CShortcutServer::onData(QLocalSocket* pSocket)
