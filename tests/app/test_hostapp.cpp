@@ -580,6 +580,11 @@ TEST(HostAppSocket, NameThatIsNotAFreeSocketIsRefusedAndLeftAlone)
 // 10 s, which frees descriptors, and the waiting text is taken.
 TEST(HostAppSocket, SocketOutlivesRunningOutOfDescriptors)
 {
+#ifdef __SANITIZE_ADDRESS__
+    // The undefined-behaviour checks open a pipe to test memory before they report; without a descriptor
+    // left they take every virtual call for a bad one and end the host.
+    GTEST_SKIP() << "the sanitizer runtime needs descriptors of its own";
+#endif
     HostProcess host({QStringLiteral("--listen"), QStringLiteral("bo.sock")});
     const QString strSocket = host.dataDir() + QStringLiteral("/bo.sock");
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(strSocket); })) << host.stderrText().toStdString();

@@ -73,15 +73,3 @@ TEST(Logger, FailingAppenderNeverThrowsAndIsReportedOncePerFailure)
         pLogger->removeAllAppenders();
     }
 }
-
-TEST(Logger, ControlCharactersOfMessagesAreEscaped)
-{
-    const LoggerPtr pLogger = Logger::getLogger("escaped");
-    pLogger->setAdditivity(false);
-    auto pRecorder = std::make_shared<CFlakyAppender>();
-    pLogger->addAppender(pRecorder);
-    utils::guardLogAppenders();
-    LOG4CXX_INFO(pLogger, "参数非法(\x1b[2J,a)!");
-    EXPECT_EQ(pRecorder->m_messages, std::vector<std::string>{"参数非法(\\x1b[2J,a)!"});
-    pLogger->removeAllAppenders();
-}

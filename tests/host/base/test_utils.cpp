@@ -35,19 +35,6 @@ TEST(Utils, InvalidBytesSurviveConversion)
     EXPECT_EQ(WQ::sToQs(std::string("x") + char(0xFF)).at(1), QChar(0xFFFD));
 }
 
-TEST(Utils, ClockIsMonotonicMilliseconds)
-{
-    const double dFirst = utils::clockMSec();
-    double dPrevious = dFirst;
-    for (int i = 0; i < 1000; ++i)
-    {
-        const double dNow = utils::clockMSec();
-        ASSERT_GE(dNow, dPrevious);
-        dPrevious = dNow;
-    }
-    EXPECT_GT(dFirst, 0.0);
-}
-
 TEST(Utils, ThreadNameKeepsTheFullNameAndTheKernelGetsFifteenBytes)
 {
     std::promise<std::pair<std::string, std::string>> names;
