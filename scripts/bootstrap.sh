@@ -13,6 +13,7 @@ PACKAGES=(
     clang libfuzzer-14-dev
     xvfb xauth xdotool
     dpkg-dev file
+    sqlite3
 )
 
 missing=()

@@ -1,3 +1,6 @@
+// Before any Qt header: log4cxx names a member 'emit', which Qt defines as a macro.
+#include <log4cxx/helpers/loglog.h>
+
 #include "common/cfuzzhost.h"
 
 #include "cbatchorderdata.h"
@@ -9,8 +12,6 @@
 #include "trading/corderservice.h"
 #include "trading/cprofiledatacenter.h"
 #include "trading/tradercenter.h"
-
-#include <log4cxx/helpers/loglog.h>
 
 #include <QCoreApplication>
 #include <QDir>

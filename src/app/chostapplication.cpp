@@ -1,7 +1,8 @@
 #include "chostapplication.h"
-#include "cshortcuttextframer.h"
 
 #include "cbatchordermanager.h"
+#include "cconsoleprinter.h"
+#include "cshortcutserver.h"
 
 #include "base/clogger.h"
 #include "base/cmonitorprocesschecker.h"
@@ -25,13 +26,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QMainWindow>
 #include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -41,12 +41,17 @@ namespace TC {
 namespace {
 
 constexpr int kBatchOrderStrategy = 999;
+// A connection that sends no complete text within this time is closed.
+constexpr int kSocketIdleMSec = 10000;
+// Names in the data directory that belong to the host itself.
+const char* const kOwnFileNames[] = {"user.ini",          "orders.db", "orders.db-wal", "orders.db-shm",
+                                     "orders.db-journal", "logs",      "batchorder"};
 
 int g_signalFds[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int nSignal)
 {
-    const char c = 1;
+    const char c = static_cast<char>(nSignal);
     // Only async-signal-safe calls here; the event loop does the rest.
     [[maybe_unused]] ssize_t n = ::write(g_signalFds[0], &c, 1);
 }
@@ -54,6 +59,13 @@ void onSignal(int)
 void logInfo(const std::string& strText)
 {
     LOG4CXX_INFO(g_TTStdLogger, strText);
+}
+
+// A write the user must hear about: on the module console, which does not depend on the disk.
+void showError(const QString& strText)
+{
+    if (CBatchOrderManager* pManager = CBatchOrderManager::instance())
+        pManager->showMsg(MSG_LEVEL_ERROR, strText, false);
 }
 
 } // namespace
@@ -70,75 +82,71 @@ CHostApplication::~CHostApplication()
 
 bool CHostApplication::installSignalHandlers(QString& strError)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
-    {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFds) != 0) {
         strError = QStringLiteral("cannot create the signal pipe");
         return false;
     }
-    auto* pNotifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, QCoreApplication::instance());
+    auto* pNotifier =
+        new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(pNotifier, &QSocketNotifier::activated, QCoreApplication::instance(), [pNotifier] {
         char c = 0;
         [[maybe_unused]] ssize_t n = ::read(g_signalFds[1], &c, 1);
         pNotifier->setEnabled(false);
+        logInfo(std::string("signal ") + std::to_string(static_cast<int>(c)) + " (" + ::strsignal(c) +
+                ") received: stopping");
         QCoreApplication::quit();
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal (SIGHUP) ends the host as cleanly as Ctrl-C and kill do.
+    for (const int nSignal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(nSignal, &action, nullptr);
+    // A reader that went away, or a file at its size limit, makes a write fail; the writer reports it.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     return true;
 }
 
 bool CHostApplication::start(QString& strError)
 {
-    const QString strDataDir = QDir(m_options.m_strDataDir).absolutePath();
-    if (!QDir().mkpath(strDataDir))
-    {
-        strError = QStringLiteral("%1: cannot create the data directory").arg(strDataDir);
+    // Nothing is created on disk before the profile is known to be good.
+    m_pProfile = std::make_unique<CHostProfile>();
+    if (!m_pProfile->load(m_options.m_strProfile, strError))
         return false;
-    }
+    const QString strDataDir = QDir(m_options.m_strDataDir).absolutePath();
+    // Checks the log configuration before it creates the log directory (and with it the data directory).
     if (!utils::initLogger(m_options.m_strLogConfig, strDataDir + QStringLiteral("/logs"), strError))
+        return false;
+    m_pConfig = std::make_unique<CConfig>(strDataDir, m_pProfile->m_strStrategyReplaceFrom,
+                                          m_pProfile->m_strStrategyReplaceTo);
+    if (!m_pConfig->prepareDirectories(strError))
         return false;
     logInfo("batchorder-host starting, data dir " + strDataDir.toStdString());
 
-    if (!setUpServices(strError))
+    if (!setUpServices(strDataDir, strError))
         return false;
 
     CBatchOrderManager::initInstance(nullptr);
     CBatchOrderManager* pManager = CBatchOrderManager::instance();
 
-    if (m_bHeadless)
-    {
-        // Console lines go to stdout as they are reported, one flush per line, in the model's order
-        // (the slot runs under the model's lock).
+    if (m_bHeadless) {
+        // Console lines go to stdout in the model's order; the slot runs under the model's lock, so it
+        // only queues, and a slow reader of stdout holds up nothing but the printer.
+        m_pPrinter = std::make_unique<CConsolePrinter>(STDOUT_FILENO);
         m_printConnection = pManager->getConsoleModel()->m_sigMessage.connect(
-            [](const boost::shared_ptr<CBatchOrderMessageData>& pMessage) {
-                const QByteArray line = pMessage->getMsg().toUtf8() + '\n';
-                std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
-                std::fflush(stdout);
+            [pPrinter = m_pPrinter.get()](const boost::shared_ptr<CBatchOrderMessageData>& pMessage) {
+                pPrinter->print(pMessage->getMsg());
             });
     }
+    m_settingsConnection =
+        m_pUserConfig->m_sigSaveFailed.connect([](const QString& strKey, const QString& strFile) {
+            showError(QStringLiteral("用户设置 %1 未能写入 %2, 重启后将丢失!").arg(strKey, strFile));
+        });
 
-    pManager->setMaxFileSize(m_options.m_nMaxFileSize);
-    if (!m_options.m_strWatchPath.isEmpty())
-    {
-        const QFileInfo watch(m_options.m_strWatchPath);
-        if (!QDir().mkpath(watch.absolutePath()))
-        {
-            strError = QStringLiteral("%1: cannot create the directory of the instruction file").arg(watch.absolutePath());
-            return false;
-        }
-        const QString strPath = watch.absoluteFilePath();
-        m_pUserConfig->setUserDataString(USER_BATCH_ORDER_FILE_PATH, strPath, false);
-        pManager->startFileMonitor(strPath);
-        logInfo("watching instruction file " + strPath.toStdString() +
-                " - write or copy an instruction file there to have it processed");
-    }
-    if (m_options.m_bAutoDispatch)
-        logInfo("automatic dispatch: pending orders are placed once the oldest has waited a second");
-
+    if (!startMonitoring(strError))
+        return false;
     if (!m_options.m_strListenName.isEmpty() && !startListening(strError))
         return false;
 
@@ -147,21 +155,27 @@ bool CHostApplication::start(QString& strError)
     return true;
 }
 
-bool CHostApplication::setUpServices(QString& strError)
+bool CHostApplication::setUpServices(const QString& strDataDir, QString& strError)
 {
-    m_pProfile = std::make_unique<CHostProfile>();
-    if (!m_pProfile->load(m_options.m_strProfile, strError))
-        return false;
-
-    m_pConfig = std::make_unique<CConfig>(QDir(m_options.m_strDataDir).absolutePath(),
-                                          m_pProfile->m_strStrategyReplaceFrom, m_pProfile->m_strStrategyReplaceTo);
-    if (!m_pConfig->prepareDirectories(strError))
-        return false;
-    m_pUserConfig = std::make_unique<CUserConfig>(m_pConfig->dataDir() + QStringLiteral("/user.ini"), *m_pProfile);
+    m_pUserConfig = std::make_unique<CUserConfig>(strDataDir + QStringLiteral("/user.ini"), *m_pProfile);
 
     auto pJournal = boost::make_shared<COrderJournal>();
-    if (!pJournal->open(m_pConfig->dataDir() + QStringLiteral("/orders.db"), strError))
+    if (!pJournal->open(strDataDir + QStringLiteral("/orders.db"), strError))
         return false;
+    // The paper broker places nothing it could not journal; the console must say so, not only the log.
+    m_journalConnection = pJournal->m_sigRecordFailed.connect([](COrderJournal::ERecord eRecord, int nCount) {
+        switch (eRecord) {
+        case COrderJournal::RECORD_BATCH:
+            showError(QStringLiteral("委托日志写入失败, %1 条指令未下出!").arg(nCount));
+            break;
+        case COrderJournal::RECORD_CANCEL:
+            showError(QStringLiteral("委托日志写入失败, 撤单未执行!"));
+            break;
+        case COrderJournal::RECORD_TASK:
+            showError(QStringLiteral("委托日志写入失败, 操作任务未执行!"));
+            break;
+        }
+    });
     m_pOrderService = std::make_unique<COrderService>(pJournal);
     m_pDataCenter = std::make_unique<CProfileDataCenter>(*m_pUserConfig);
 
@@ -177,49 +191,57 @@ bool CHostApplication::setUpServices(QString& strError)
     return true;
 }
 
-bool CHostApplication::startListening(QString& strError)
+bool CHostApplication::startMonitoring(QString& strError)
 {
-    QString strName = m_options.m_strListenName;
-    if (!strName.contains(QLatin1Char('/')))
-        strName = m_pConfig->dataDir() + QLatin1Char('/') + strName;
-    m_pServer = new QLocalServer(this);
-    m_pServer->setSocketOptions(QLocalServer::UserAccessOption);
-    // A socket file left by a host that did not end cleanly would block the name.
-    QLocalServer::removeServer(strName);
-    if (!m_pServer->listen(strName))
-    {
-        strError = QStringLiteral("%1: cannot listen: %2").arg(strName, m_pServer->errorString());
+    QString strPath = m_options.m_strWatchPath;
+    if (strPath.isEmpty()) {
+        if (!m_options.m_bAutoDispatch)
+            return true;
+        // Automatic dispatch needs monitoring running (strategy 999 and the smart key checker), also for
+        // texts from the socket: it watches the instruction file of the user settings, or a default one.
+        strPath = m_pUserConfig->getUserDataString(USER_BATCH_ORDER_FILE_PATH);
+        if (strPath.isEmpty())
+            strPath = m_pConfig->dataDir() + QStringLiteral("/inbox/orders.csv");
+    }
+    const QFileInfo watch(strPath);
+    if (!QDir().mkpath(watch.absolutePath())) {
+        strError = QStringLiteral("%1: cannot create the directory of the instruction file")
+                       .arg(watch.absolutePath());
         return false;
     }
-    connect(m_pServer, &QLocalServer::newConnection, this, &CHostApplication::onNewConnection);
-    logInfo("listening for \"BatchOrder:\" texts on " + m_pServer->fullServerName().toStdString());
+    strPath = watch.absoluteFilePath();
+    m_pUserConfig->setUserDataString(USER_BATCH_ORDER_FILE_PATH, strPath, false);
+    CBatchOrderManager::instance()->setMaxFileSize(m_options.m_nMaxFileSize);
+    CBatchOrderManager::instance()->startFileMonitor(strPath);
+    logInfo("watching instruction file " + strPath.toStdString() +
+            " - write or copy an instruction file there to have it processed");
+    if (m_options.m_bAutoDispatch)
+        logInfo("automatic dispatch: pending orders are placed once the oldest has waited a second");
     return true;
 }
 
-void CHostApplication::onNewConnection()
+bool CHostApplication::startListening(QString& strError)
 {
-    while (QLocalSocket* pSocket = m_pServer->nextPendingConnection())
-    {
-        // The framer lives as long as the connection that holds it, which ends with the socket.
-        auto pFramer = std::make_shared<CShortcutTextFramer>();
-        connect(pSocket, &QLocalSocket::readyRead, this,
-                [this, pSocket, pFramer] { onSocketData(pSocket, *pFramer); });
-        connect(pSocket, &QLocalSocket::disconnected, pSocket, &QObject::deleteLater);
+    QString strName = m_options.m_strListenName;
+    if (!strName.contains(QLatin1Char('/'))) {
+        for (const char* szOwn : kOwnFileNames) {
+            if (strName == QLatin1String(szOwn)) {
+                strError =
+                    QStringLiteral("--listen %1: the data directory keeps a file of the host under that "
+                                   "name; choose another name")
+                        .arg(strName);
+                return false;
+            }
+        }
+        strName = m_pConfig->dataDir() + QLatin1Char('/') + strName;
     }
-}
-
-void CHostApplication::onSocketData(QLocalSocket* pSocket, CShortcutTextFramer& framer)
-{
-    if (!framer.append(pSocket->readAll()))
-        return;
-    if (framer.state() == CShortcutTextFramer::TOO_LARGE)
-        pSocket->write("ERROR text too large\n");
-    else if (CBatchOrderManager::instance()->shortcutOrder(framer.text()))
-        pSocket->write("OK taken\n");
-    else
-        pSocket->write("ERROR not a \"BatchOrder:\" text\n");
-    pSocket->flush();
-    pSocket->disconnectFromServer();
+    m_pServer = new CShortcutServer(
+        [](const QString& strText) { return CBatchOrderManager::instance()->shortcutOrder(strText); },
+        kSocketIdleMSec, this);
+    if (!m_pServer->listen(strName, strError))
+        return false;
+    logInfo("listening for \"BatchOrder:\" texts on " + strName.toStdString());
+    return true;
 }
 
 void CHostApplication::createWindow()
@@ -239,8 +261,9 @@ void CHostApplication::shutdown()
         return;
     m_bShutDown = true;
 
-    if (m_pServer)
-        m_pServer->close();
+    // Its connections hand texts to the manager, which goes below.
+    delete m_pServer;
+    m_pServer = nullptr;
     // The key hook's thread calls into the manager; it ends before the manager does.
     utils::CSingletonT<CShortcutManager>::instance()->removeHook();
     CBatchOrderManager* pManager = CBatchOrderManager::instance();
@@ -249,25 +272,28 @@ void CHostApplication::shutdown()
     // Intake already queued on the strand still runs to its end (and is backed up).
     utils::CSingletonT<net::RPCEngine>::instance()->stop();
 
-    if (pManager)
-    {
+    if (pManager) {
         int nPending = 0;
-        for (const auto& pData : pManager->getAllDatas())
-        {
-            if (pData && pData->m_nStatus == 0)
-            {
+        for (const auto& pData : pManager->getAllDatas()) {
+            if (pData && pData->m_nStatus == 0) {
                 ++nPending;
                 // The record class is internal to the module; name the record by its columns.
-                logInfo(QStringLiteral("still pending at exit: seq %1, ORDER_TYPE %2, STOCK_CODE %3, VOLUME %4, "
-                                       "ACCOUNT_ID %5")
-                            .arg(pData->m_nSeq)
-                            .arg(pData->m_strOrderType, pData->m_strStockCode, pData->m_strVolume,
-                                 pData->m_strAccountId)
-                            .toStdString());
+                logInfo(
+                    QStringLiteral("still pending at exit: seq %1, ORDER_TYPE %2, STOCK_CODE %3, VOLUME %4, "
+                                   "ACCOUNT_ID %5")
+                        .arg(pData->m_nSeq)
+                        .arg(pData->m_strOrderType, pData->m_strStockCode, pData->m_strVolume,
+                             pData->m_strAccountId)
+                        .toStdString());
             }
         }
         logInfo("batchorder-host stopped, " + std::to_string(nPending) + " record(s) still pending");
+        m_journalConnection.disconnect();
+        m_settingsConnection.disconnect();
         m_printConnection.disconnect();
+        // Every console line reported so far reaches stdout before the host ends.
+        if (m_pPrinter)
+            m_pPrinter->stop();
         CBatchOrderManager::m_pInstance = nullptr;
         delete pManager;
     }

@@ -9,19 +9,16 @@
 
 #include <memory>
 
-class QLocalServer;
-class QLocalSocket;
 class QMainWindow;
-class QSocketNotifier;
 
 namespace TC {
 
 class CConfig;
-class CShortcutTextFramer;
+class CConsolePrinter;
 class CHostProfile;
-class COrderJournal;
 class COrderService;
 class CProfileDataCenter;
+class CShortcutServer;
 class CUserConfig;
 
 // The reference host process: sets up the host services from the options, installs the module's
@@ -39,14 +36,15 @@ public:
     // Stops monitoring, lets queued intake finish, names what is still pending, releases the services.
     void shutdown();
 
-    // Turns SIGINT and SIGTERM into a clean quit of the event loop (call once, before exec()).
+    // Turns SIGINT, SIGTERM and SIGHUP into a clean quit of the event loop, and makes a closed pipe or
+    // an exceeded file size a failed write instead of the end of the process (call once, before exec()).
     static bool installSignalHandlers(QString& strError);
 
 private:
-    bool setUpServices(QString& strError);
+    bool setUpServices(const QString& strDataDir, QString& strError);
+    void reportWriteFailures();
+    bool startMonitoring(QString& strError);
     bool startListening(QString& strError);
-    void onNewConnection();
-    void onSocketData(QLocalSocket* pSocket, CShortcutTextFramer& framer);
     void createWindow();
 
     CHostOptions m_options;
@@ -57,8 +55,11 @@ private:
     std::unique_ptr<CUserConfig> m_pUserConfig;
     std::unique_ptr<COrderService> m_pOrderService;
     std::unique_ptr<CProfileDataCenter> m_pDataCenter;
+    std::unique_ptr<CConsolePrinter> m_pPrinter;
     boost::signals2::scoped_connection m_printConnection;
-    QLocalServer* m_pServer = nullptr;
+    boost::signals2::scoped_connection m_journalConnection;
+    boost::signals2::scoped_connection m_settingsConnection;
+    CShortcutServer* m_pServer = nullptr;
     std::unique_ptr<QMainWindow> m_pWindow;
 };
 

@@ -72,14 +72,19 @@ CHostOptions::EResult CHostOptions::parse(const QStringList& arguments)
         QStringLiteral("PATH"));
     const QCommandLineOption autoOption(
         QStringLiteral("auto-dispatch"),
-        QStringLiteral("The smart key checker's condition always holds: pending orders are placed once the "
-                       "oldest has waited a second, and later batches at once. Without it the condition "
-                       "holds while a process named in the profile's monitorProcesses runs."));
+        QStringLiteral("The smart key checker's condition always holds: pending orders (from files or the "
+                       "socket) are placed once the oldest has waited a second, and later batches at once. "
+                       "Starts monitoring: without --watch, on the instruction file path of user.ini, or on "
+                       "DIR/inbox/orders.csv. Without it the condition holds while a process named in the "
+                       "profile's monitorProcesses runs."));
     const QCommandLineOption listenOption(
         QStringLiteral("listen"),
-        QStringLiteral("Open a local socket (owner-only) on which a program sends one \"BatchOrder:\" text "
-                       "per connection, UTF-8, ended by a NUL byte; the host answers one line, \"OK taken\" "
-                       "or \"ERROR ...\". A NAME without a slash is placed in the data directory."),
+        QStringLiteral(
+            "Open a local socket (owner-only) on which a program sends one \"BatchOrder:\" text "
+            "per connection, UTF-8, ended by a NUL byte; the host answers one line, \"OK taken\" "
+            "or \"ERROR ...\"; a connection idle for 10 s is closed. A NAME without a slash is placed in "
+            "the data directory. Refused when NAME exists and is not a socket, or when another "
+            "program listens on it."),
         QStringLiteral("NAME"));
     const QCommandLineOption maxFileSizeOption(
         QStringLiteral("max-file-size"),
@@ -147,9 +152,18 @@ CHostOptions::EResult CHostOptions::parse(const QStringList& arguments)
             return ERROR;
         }
     }
-    if (parser.isSet(watchOption) && m_strWatchPath.isEmpty())
-    {
-        m_strMessage = QStringLiteral("--watch needs a file path");
+    if (parser.isSet(watchOption) && (m_strWatchPath.isEmpty() || m_strWatchPath.endsWith(QLatin1Char('/')) ||
+                                      QFileInfo(m_strWatchPath).isDir())) {
+        m_strMessage = QStringLiteral("--watch needs the path of a file, not of a directory: \"%1\"")
+                           .arg(m_strWatchPath);
+        return ERROR;
+    }
+    if (QFileInfo::exists(m_strDataDir) && !QFileInfo(m_strDataDir).isDir()) {
+        m_strMessage = QStringLiteral("--data-dir %1 is a file, not a directory").arg(m_strDataDir);
+        return ERROR;
+    }
+    if (parser.isSet(listenOption) && m_strListenName.isEmpty()) {
+        m_strMessage = QStringLiteral("--listen needs a socket name");
         return ERROR;
     }
     return RUN;

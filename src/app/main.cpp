@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 bool hasDisplay()
@@ -21,6 +23,9 @@ bool hasDisplay()
 
 int main(int argc, char** argv)
 {
+    // Orders, settings, logs and backups are the user's business alone, whatever umask the host was
+    // started with.
+    ::umask(077);
     utils::useUtf8Locale();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

@@ -35,19 +35,6 @@ TEST(Utils, InvalidBytesSurviveConversion)
     EXPECT_EQ(WQ::sToQs(std::string("x") + char(0xFF)).at(1), QChar(0xFFFD));
 }
 
-TEST(Utils, ClockIsMonotonicMilliseconds)
-{
-    const double dFirst = utils::clockMSec();
-    double dPrevious = dFirst;
-    for (int i = 0; i < 1000; ++i)
-    {
-        const double dNow = utils::clockMSec();
-        ASSERT_GE(dNow, dPrevious);
-        dPrevious = dNow;
-    }
-    EXPECT_GT(dFirst, 0.0);
-}
-
 TEST(Utils, ThreadNameKeepsTheFullNameAndTheKernelGetsFifteenBytes)
 {
     std::promise<std::pair<std::string, std::string>> names;
@@ -61,4 +48,22 @@ TEST(Utils, ThreadNameKeepsTheFullNameAndTheKernelGetsFifteenBytes)
     thread.join();
     EXPECT_EQ(result.first, "batch_order_read_thread");
     EXPECT_EQ(result.second, "batch_order_rea");
+}
+
+// What reaches a terminal from an instruction file: every control character becomes visible text, the
+// rest (tabs, Chinese, other multi-byte characters) stays as it was.
+TEST(Utils, ControlCharactersAreEscapedForTheTerminal)
+{
+    const std::pair<std::string, std::string> rows[] = {
+        {"plain 浦发银行\tok", "plain 浦发银行\tok"},
+        {"red \x1b[31mX\x1b[0m", "red \\x1b[31mX\\x1b[0m"},
+        {"bell\a nul" + std::string(1, '\0') + " del\x7f", "bell\\x07 nul\\x00 del\\x7f"},
+        {"line\r\nforged", "line\\x0d\\x0aforged"},
+        {"csi \xc2\x9b"
+         "2J, nbsp \xc2\xa0",
+         "csi \\x9b2J, nbsp \xc2\xa0"},
+        {"cut \xc2", "cut \xc2"},
+    };
+    for (const auto& [strIn, strOut] : rows)
+        EXPECT_EQ(utils::escapeControlChars(strIn), strOut) << strIn;
 }

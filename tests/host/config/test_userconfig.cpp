@@ -158,10 +158,26 @@ TEST_F(UserConfigTest, UnwritableIniKeepsTheValueAndSaysSo)
     ASSERT_TRUE(QDir().mkpath(iniPath()));
     CLogCapture capture;
     auto pConfig = open();
+    // The host shows what it is told here to the user: the log alone may be on the same full disk.
+    std::vector<std::pair<QString, QString>> failures;
+    boost::signals2::scoped_connection connection =
+        pConfig->m_sigSaveFailed.connect([&failures](const QString& strKey, const QString& strFile) {
+            failures.emplace_back(strKey, strFile);
+        });
     pConfig->setUserDataString(TC::USER_BATCH_ORDER_FILE_PATH, QStringLiteral("/x.csv"), false);
+    pConfig->setUserDataBool(TC::USER_BATCH_ORDER_SHORTCUT_ENABLED, true, false);
     EXPECT_EQ(pConfig->getUserDataString(TC::USER_BATCH_ORDER_FILE_PATH), QStringLiteral("/x.csv"));
     EXPECT_TRUE(
         capture.contains("batchorder/instructionFile kept in memory only, " + iniPath().toStdString()));
+    EXPECT_EQ(failures, (std::vector<std::pair<QString, QString>>{
+                            {QStringLiteral("batchorder/instructionFile"), iniPath()},
+                            {QStringLiteral("batchorder/shortcutEnabled"), iniPath()}}));
+
+    // Once the file can be written again, the next set writes everything held and reports nothing.
+    ASSERT_TRUE(QDir(iniPath()).removeRecursively());
+    pConfig->setUserDataString(TC::USER_BATCH_ORDER_SHORTCUT_KEY, QStringLiteral("F2"), false);
+    EXPECT_EQ(failures.size(), 2u);
+    EXPECT_TRUE(iniText().contains(QStringLiteral("instructionFile=/x.csv"))) << iniText().toStdString();
 }
 
 TEST(ConfigTest, BatchOrderDirIsInTheDataDirOnceInstalled)

@@ -3,6 +3,8 @@
 #include "trading/corderjournal.h"
 #include "trading/corderservice.h"
 
+#include <boost/signals2/connection.hpp>
+
 #include <gtest/gtest.h>
 
 #include <QDateTime>
@@ -17,6 +19,7 @@
 #include <QVariant>
 
 #include <thread>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -202,14 +205,23 @@ TEST_F(OrderServiceTest, FailedInsertLeavesNoRowOfTheBatchAndTheJournalUsable)
          "7"},
         {"a row in the middle of a large batch", mixedBatch(75, 40), "100"},
     };
+    query("CREATE TRIGGER fail_cancel BEFORE INSERT ON cancels BEGIN SELECT RAISE(ABORT, 'marker'); END");
+    // The host shows these to the user: the log may sit on the very disk that failed.
+    std::vector<std::pair<COrderJournal::ERecord, int>> failures, expected;
+    boost::signals2::scoped_connection connection = m_journal.m_sigRecordFailed.connect(
+        [&failures](COrderJournal::ERecord eRecord, int nCount) { failures.emplace_back(eRecord, nCount); });
     for (const auto& row : cases) {
         query("DELETE FROM orders");
         CLogCapture log;
         EXPECT_EQ(m_journal.recordBatch(999, row.batch), -1) << row.pName;
+        expected.emplace_back(COrderJournal::RECORD_BATCH, row.batch.size());
         EXPECT_TRUE(log.contains("rolled back") && log.contains("marker"))
             << row.pName << ": SQL error not logged";
         EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{"0"}) << row.pName;
     }
+    EXPECT_FALSE(m_journal.recordCancel("cancel_order", "1001", "42", false));
+    expected.emplace_back(COrderJournal::RECORD_CANCEL, 1);
+    EXPECT_EQ(failures, expected);
     // The journal is not left inside the failed transaction.
     query("DROP TRIGGER fail_on_marker");
     for (const auto& row : cases) {

@@ -13,6 +13,11 @@ namespace utils {
 // which is created if missing. Returns false and a reason naming the file when it cannot be used.
 bool initLogger(const QString& strPropertiesFile, const QString& strLogDir, QString& strError);
 
+// Puts a guard in front of every appender configured so far: a log call then never throws, whatever
+// the appender meets (a full disk, a closed stderr), and control characters of messages are escaped.
+// The two functions below call it; call it again after adding appenders by other means.
+void guardLogAppenders();
+
 // Configures a plain console logger at the given level (for tools and tests without a properties file).
 void initConsoleLogger(const log4cxx::LevelPtr& level);
 

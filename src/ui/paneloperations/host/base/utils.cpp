@@ -77,6 +77,33 @@ void useUtf8Locale()
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
 }
 
+std::string escapeControlChars(const std::string& strUtf8)
+{
+    static const char s_szHex[] = "0123456789abcdef";
+    auto isControl = [](unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7f; };
+    // C1 controls (U+0080 to U+009F) are 0xC2 0x80 to 0xC2 0x9F in UTF-8.
+    auto isC1 = [&](size_t i) {
+        return static_cast<unsigned char>(strUtf8[i]) == 0xc2 && i + 1 < strUtf8.size() &&
+               static_cast<unsigned char>(strUtf8[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(strUtf8[i + 1]) <= 0x9f;
+    };
+    std::string strResult;
+    strResult.reserve(strUtf8.size());
+    for (size_t i = 0; i < strUtf8.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(strUtf8[i]);
+        if (isC1(i))
+            c = static_cast<unsigned char>(strUtf8[++i]);
+        else if (!isControl(c)) {
+            strResult += static_cast<char>(c);
+            continue;
+        }
+        strResult += "\\x";
+        strResult += s_szHex[c >> 4];
+        strResult += s_szHex[c & 0xf];
+    }
+    return strResult;
+}
+
 double clockMSec()
 {
     using namespace std::chrono;

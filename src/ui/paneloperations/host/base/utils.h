@@ -24,6 +24,11 @@ void safeUtf82Gbk(std::string& str);
 // from the environment.
 void useUtf8Locale();
 
+// The text with its control characters (C0 but the tab, DEL, C1) written as "\xNN", so that a text from
+// outside cannot move the cursor, recolour or retitle a terminal it is printed on. UTF-8 in and out;
+// every other byte passes unchanged.
+std::string escapeControlChars(const std::string& strUtf8);
+
 // Milliseconds on a monotonic clock (never jumps with the wall clock), as a double.
 double clockMSec();
 

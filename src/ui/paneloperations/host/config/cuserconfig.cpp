@@ -76,20 +76,7 @@ bool CUserConfig::getUserDataBool(EUserMember eMember) const
 
 void CUserConfig::setUserDataBool(EUserMember eMember, bool bValue, bool bNotify)
 {
-    {
-        boost::mutex::scoped_lock lock(m_mutex);
-        const QString strKey = settingKey(eMember);
-        m_pSettings->setValue(strKey, bValue);
-        // Written through at once so that a crash of the host loses no setting.
-        m_pSettings->sync();
-        if (m_pSettings->status() != QSettings::NoError) {
-            logSaveFailure(*m_pSettings, strKey);
-        }
-    }
-    // Outside the lock: a slot may read the settings again.
-    if (bNotify) {
-        m_sigChanged(eMember);
-    }
+    store(eMember, bValue, bNotify);
 }
 
 QString CUserConfig::getUserDataString(EUserMember eMember) const
@@ -100,14 +87,32 @@ QString CUserConfig::getUserDataString(EUserMember eMember) const
 
 void CUserConfig::setUserDataString(EUserMember eMember, const QString& strValue, bool bNotify)
 {
+    store(eMember, strValue, bNotify);
+}
+
+void CUserConfig::store(EUserMember eMember, const QVariant& value, bool bNotify)
+{
+    const QString strKey = settingKey(eMember);
+    QString strFailedFile;
     {
         boost::mutex::scoped_lock lock(m_mutex);
-        const QString strKey = settingKey(eMember);
-        m_pSettings->setValue(strKey, strValue);
+        if (m_pSettings->status() != QSettings::NoError) {
+            // The status keeps the first error for good: only a fresh object tells whether this write
+            // succeeds. It takes over the values not yet written, which the file cache holds.
+            m_pSettings = std::make_unique<QSettings>(m_pSettings->fileName(), QSettings::IniFormat);
+            m_pSettings->setIniCodec("UTF-8");
+        }
+        m_pSettings->setValue(strKey, value);
+        // Written through at once so that a crash of the host loses no setting.
         m_pSettings->sync();
         if (m_pSettings->status() != QSettings::NoError) {
             logSaveFailure(*m_pSettings, strKey);
+            strFailedFile = m_pSettings->fileName();
         }
+    }
+    // Outside the lock: a slot may read the settings again.
+    if (!strFailedFile.isEmpty()) {
+        m_sigSaveFailed(strKey, strFailedFile);
     }
     if (bNotify) {
         m_sigChanged(eMember);

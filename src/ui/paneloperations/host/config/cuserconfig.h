@@ -12,6 +12,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QVariant>
 
 #include <memory>
 
@@ -46,8 +47,13 @@ public:
     const CHostProfile& profile() const { return m_profile; }
 
     boost::signals2::signal<void(EUserMember)> m_sigChanged;
+    // A setting that could not be written to the file (it is kept in memory): its key in the file and
+    // the file. Emitted on the thread that set it, outside the lock.
+    boost::signals2::signal<void(const QString& strKey, const QString& strFile)> m_sigSaveFailed;
 
 private:
+    void store(EUserMember eMember, const QVariant& value, bool bNotify);
+
     mutable boost::mutex m_mutex;
     std::unique_ptr<QSettings> m_pSettings;
     CHostProfile m_profile;

@@ -835,6 +835,7 @@ qint64 COrderJournal::recordBatch(int nStrategyNo, const QVector<COrderParam>& o
                       fmt::format("order journal not open: batch of {0} orders of strategy {1} "
                                   "not recorded",
                                   orders.size(), nStrategyNo));
+        m_sigRecordFailed(RECORD_BATCH, orders.size());
         return -1;
     }
     if (orders.isEmpty()) {
@@ -842,7 +843,10 @@ qint64 COrderJournal::recordBatch(int nStrategyNo, const QVector<COrderParam>& o
                      fmt::format("order journal: empty batch of strategy {0} ignored", nStrategyNo));
         return -1;
     }
-    return m_pWorker->call([&] { return m_pWorker->writeBatch(nStrategyNo, orders); });
+    const qint64 nBatchId = m_pWorker->call([&] { return m_pWorker->writeBatch(nStrategyNo, orders); });
+    if (nBatchId < 0)
+        m_sigRecordFailed(RECORD_BATCH, orders.size());
+    return nBatchId;
 }
 
 bool COrderJournal::recordCancel(const std::string& strCode, const std::string& strAccount,
@@ -853,10 +857,14 @@ bool COrderJournal::recordCancel(const std::string& strCode, const std::string& 
         LOG4CXX_ERROR(
             g_TTStdLogger,
             fmt::format("order journal not open: cancel {0} of order {1} not recorded", strCode, strOrderId));
+        m_sigRecordFailed(RECORD_CANCEL, 1);
         return false;
     }
-    return m_pWorker->call(
-        [&] { return m_pWorker->writeCancel(strCode, strAccount, strOrderId, bByNumber); });
+    const bool bWritten =
+        m_pWorker->call([&] { return m_pWorker->writeCancel(strCode, strAccount, strOrderId, bByNumber); });
+    if (!bWritten)
+        m_sigRecordFailed(RECORD_CANCEL, 1);
+    return bWritten;
 }
 
 bool COrderJournal::recordTask(const std::string& strCode, const std::string& strArgument)
@@ -865,9 +873,13 @@ bool COrderJournal::recordTask(const std::string& strCode, const std::string& st
     if (!m_pWorker) {
         LOG4CXX_ERROR(g_TTStdLogger, fmt::format("order journal not open: task {0} ({1}) not recorded",
                                                  strCode, strArgument));
+        m_sigRecordFailed(RECORD_TASK, 1);
         return false;
     }
-    return m_pWorker->call([&] { return m_pWorker->writeTask(strCode, strArgument); });
+    const bool bWritten = m_pWorker->call([&] { return m_pWorker->writeTask(strCode, strArgument); });
+    if (!bWritten)
+        m_sigRecordFailed(RECORD_TASK, 1);
+    return bWritten;
 }
 
 } // namespace TC

@@ -2,6 +2,8 @@
 
 #include "trading/corderparam.h"
 
+#include <boost/signals2/signal.hpp>
+
 #include <QString>
 #include <QVector>
 
@@ -27,6 +29,16 @@ public:
     // Opens (creating if needed) the database. False with a reason naming the file on failure.
     bool open(const QString& strDbPath, QString& strError);
     void close();
+
+    enum ERecord
+    {
+        RECORD_BATCH,
+        RECORD_CANCEL,
+        RECORD_TASK,
+    };
+    // Announces, on the recording thread, each record that could not be written (the reason is in the
+    // log): its kind and how many orders it held (1 for a cancel or a task).
+    boost::signals2::signal<void(ERecord eRecord, int nCount)> m_sigRecordFailed;
 
     // One batch in one transaction; returns its batch id, or -1 when it could not be written.
     qint64 recordBatch(int nStrategyNo, const QVector<COrderParam>& orders);

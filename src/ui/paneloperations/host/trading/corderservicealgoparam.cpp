@@ -242,9 +242,11 @@ bool COrderServiceAlgoParam::checkPairs(const QVector<CAlgoParamPair>& pairs, co
             strError = QStringLiteral("不支持的参数%1").arg(pair.m_strKey);
             return false;
         }
-        strError = checkValue(pair, pRule->m_eKind);
-        if (!strError.isEmpty())
+        // A fitting value leaves strError alone: the caller may already hold a reason of its own.
+        const QString strReason = checkValue(pair, pRule->m_eKind);
+        if (!strReason.isEmpty())
         {
+            strError = strReason;
             return false;
         }
     }

@@ -34,7 +34,8 @@ struct CAlgoParamRule
 
 // Parameter texts of algorithm orders: the host's own algorithms (TWAP 24, VWAP 26, iceberg 107,
 // follow 108) and third-party algorithms (13). Reads KEY=value pairs, checks them against the keys of
-// the algorithm, and gives the canonical text the order service stores. Pure; any thread.
+// the algorithm, and gives the canonical text the order service stores. Pure; any thread. Every check
+// writes strError only to refuse: a reason the caller already holds is never erased.
 class COrderServiceAlgoParam
 {
 public:
