@@ -439,23 +439,40 @@ bool readStrategySubstitution(CProfileReader& reader, const QJsonObject& root, C
            reader.getString(obj, strSection, QStringLiteral("to"), profile.m_strStrategyReplaceTo);
 }
 
-bool readMonitorProcesses(CProfileReader& reader, const QJsonObject& root, CHostProfile& profile)
+// An array of non-empty names.
+bool readNames(CProfileReader& reader, const QJsonObject& root, const QString& strSection, QStringList& names)
 {
-    const QString strSection = QStringLiteral("monitorProcesses");
-    QJsonArray names;
-    if (!reader.getArray(root, QString(), strSection, names)) {
+    QJsonArray array;
+    if (!reader.getArray(root, QString(), strSection, array)) {
         return false;
     }
-    for (int i = 0; i < names.size(); ++i) {
+    for (int i = 0; i < array.size(); ++i) {
         QString strName;
-        if (!reader.asString(names.at(i), indexPath(strSection, i), strName)) {
+        if (!reader.asString(array.at(i), indexPath(strSection, i), strName)) {
             return false;
         }
         if (strName.trimmed().isEmpty()) {
             return reader.fail(indexPath(strSection, i), QStringLiteral("must not be empty"));
         }
-        profile.m_monitorProcesses.append(strName);
+        names.append(strName);
     }
+    return true;
+}
+
+bool readMonitorProcesses(CProfileReader& reader, const QJsonObject& root, CHostProfile& profile)
+{
+    return readNames(reader, root, QStringLiteral("monitorProcesses"), profile.m_monitorProcesses);
+}
+
+// Optional: a profile without the key enables no feature module.
+bool readModules(CProfileReader& reader, const QJsonObject& root, CHostProfile& profile)
+{
+    const QString strSection = QStringLiteral("modules");
+    QStringList names;
+    if (root.contains(strSection) && !readNames(reader, root, strSection, names)) {
+        return false;
+    }
+    profile.m_modules = QSet<QString>(names.cbegin(), names.cend());
     return true;
 }
 
@@ -502,7 +519,7 @@ bool CHostProfile::load(const QString& strPath, QString& strError)
     const bool bOk = readAccounts(reader, root, loaded) && readInstruments(reader, root, loaded) &&
                      readDbfPriceTypes(reader, root, loaded) && readAlgoSettings(reader, root, loaded) &&
                      readAlgoRights(reader, root, loaded) && readStrategySubstitution(reader, root, loaded) &&
-                     readMonitorProcesses(reader, root, loaded);
+                     readMonitorProcesses(reader, root, loaded) && readModules(reader, root, loaded);
     if (!bOk) {
         strError = reader.error();
         return false;

@@ -40,6 +40,7 @@ public:
     QString m_strStrategyReplaceFrom;              // strategy name to substitute ("" = none)
     QString m_strStrategyReplaceTo;                // its replacement ("" = none)
     QStringList m_monitorProcesses;                // automatic dispatch while one of these runs
+    QSet<QString> m_modules;                       // enabled feature modules (optional key; none if absent)
 
 private:
     QString m_strPath;
