@@ -14,6 +14,7 @@ PACKAGES=(
     xvfb xauth xdotool
     dpkg-dev file
     sqlite3
+    fonts-noto-cjk
 )
 
 missing=()

@@ -224,6 +224,7 @@ TEST_F(HostProfileTest, BrokenValueIsNamedWithItsKeyAndReason)
          "algoSettings[0].priceType: price type code \"2001\" is not in dbfPriceTypes"},
         {"RightsOfUnknownAccount", "algoRights", "{\"2____1____D____2____9\": []}",
          "algoRights[\"2____1____D____2____9\"]: no account has the key"},
+        {"EmptyModuleName", "modules", "[\"mdl_order\", \" \"]", "modules[1]: must not be empty"},
         // clang-format on
     };
     for (const auto& row : rows) {

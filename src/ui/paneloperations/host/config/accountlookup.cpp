@@ -88,4 +88,9 @@ QString getAccountFromOrderParam(const QString& strAccountType, const QString& s
     return pAccount->m_centerKeys.value(QLatin1String(pMarket), pAccount->m_strKey);
 }
 
+QString accountDisplayIDQs(const CAccount& account)
+{
+    return account.m_strId;
+}
+
 } // namespace TC

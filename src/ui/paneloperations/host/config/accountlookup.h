@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/caccountdata.h"
+
 #include <QString>
 
 namespace TC {
@@ -25,5 +27,8 @@ QString getAccountFromOrderParam(const QString& strAccountType, const QString& s
 // account's own key when it has none there, or for ACC_CENTER_NONE).
 QString getAccountFromOrderParam(const QString& strAccountType, const QString& strAccountId,
                                  const QString& strBrokerType, EAccCenterType eCenter);
+
+// The account as tables show it: its id, which is what the user knows it by.
+QString accountDisplayIDQs(const CAccount& account);
 
 } // namespace TC

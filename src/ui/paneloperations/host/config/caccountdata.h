@@ -18,4 +18,7 @@ struct CAccountData
     QMap<QString, QString> m_centerKeys;
 };
 
+// The name the user library's callers know the account record by.
+using CAccount = CAccountData;
+
 } // namespace TC

@@ -327,7 +327,7 @@ bool readInstruments(CProfileReader& reader, const QJsonObject& root, CHostProfi
                                                  indexPath(strSection, seen.value(strId))));
         }
         seen.insert(strId, i);
-        profile.m_instruments.append(instrument);
+        profile.addInstrument(instrument);
     }
     return true;
 }
@@ -439,27 +439,67 @@ bool readStrategySubstitution(CProfileReader& reader, const QJsonObject& root, C
            reader.getString(obj, strSection, QStringLiteral("to"), profile.m_strStrategyReplaceTo);
 }
 
-bool readMonitorProcesses(CProfileReader& reader, const QJsonObject& root, CHostProfile& profile)
+// An array of non-empty names.
+bool readNames(CProfileReader& reader, const QJsonObject& root, const QString& strSection, QStringList& names)
 {
-    const QString strSection = QStringLiteral("monitorProcesses");
-    QJsonArray names;
-    if (!reader.getArray(root, QString(), strSection, names)) {
+    QJsonArray array;
+    if (!reader.getArray(root, QString(), strSection, array)) {
         return false;
     }
-    for (int i = 0; i < names.size(); ++i) {
+    for (int i = 0; i < array.size(); ++i) {
         QString strName;
-        if (!reader.asString(names.at(i), indexPath(strSection, i), strName)) {
+        if (!reader.asString(array.at(i), indexPath(strSection, i), strName)) {
             return false;
         }
         if (strName.trimmed().isEmpty()) {
             return reader.fail(indexPath(strSection, i), QStringLiteral("must not be empty"));
         }
-        profile.m_monitorProcesses.append(strName);
+        names.append(strName);
     }
     return true;
 }
 
+bool readMonitorProcesses(CProfileReader& reader, const QJsonObject& root, CHostProfile& profile)
+{
+    return readNames(reader, root, QStringLiteral("monitorProcesses"), profile.m_monitorProcesses);
+}
+
+// Optional: a profile without the key enables no feature module.
+bool readModules(CProfileReader& reader, const QJsonObject& root, CHostProfile& profile)
+{
+    const QString strSection = QStringLiteral("modules");
+    QStringList names;
+    if (root.contains(strSection) && !readNames(reader, root, strSection, names)) {
+        return false;
+    }
+    profile.m_modules = QSet<QString>(names.cbegin(), names.cend());
+    return true;
+}
+
 } // namespace
+
+void CHostProfile::addInstrument(const CInstrument& instrument)
+{
+    m_instrumentIndex.insert(instrument.m_strMarket + instrument.m_strCode, m_instruments.size());
+    m_instruments.append(instrument);
+}
+
+const CInstrument* CHostProfile::findInstrument(const QString& strKey) const
+{
+    if (m_instrumentIndex.size() == m_instruments.size()) {
+        const int nIndex = m_instrumentIndex.value(strKey, -1);
+        return nIndex < 0 ? nullptr : &m_instruments.at(nIndex);
+    }
+    // Instruments added by hand after loading are not in the index.
+    for (const CInstrument& instrument : m_instruments) {
+        if (strKey.size() == instrument.m_strMarket.size() + instrument.m_strCode.size() &&
+            strKey.startsWith(instrument.m_strMarket) &&
+            strKey.midRef(instrument.m_strMarket.size()) == instrument.m_strCode) {
+            return &instrument;
+        }
+    }
+    return nullptr;
+}
 
 bool CHostProfile::load(const QString& strPath, QString& strError)
 {
@@ -502,7 +542,7 @@ bool CHostProfile::load(const QString& strPath, QString& strError)
     const bool bOk = readAccounts(reader, root, loaded) && readInstruments(reader, root, loaded) &&
                      readDbfPriceTypes(reader, root, loaded) && readAlgoSettings(reader, root, loaded) &&
                      readAlgoRights(reader, root, loaded) && readStrategySubstitution(reader, root, loaded) &&
-                     readMonitorProcesses(reader, root, loaded);
+                     readMonitorProcesses(reader, root, loaded) && readModules(reader, root, loaded);
     if (!bOk) {
         strError = reader.error();
         return false;

@@ -32,6 +32,11 @@ public:
 
     const QString& path() const { return m_strPath; }
 
+    // Appends an instrument to m_instruments and to the index findInstrument uses.
+    void addInstrument(const CInstrument& instrument);
+    // The instrument with the stock key market + code ("SH600000"), compared exactly; null when none.
+    const CInstrument* findInstrument(const QString& strKey) const;
+
     QList<CAccountData> m_accounts;                // in file order
     QVector<CInstrument> m_instruments;            // in file order
     QHash<QString, int> m_dbfPriceTypes;           // DBF price-type code -> price type number
@@ -40,9 +45,11 @@ public:
     QString m_strStrategyReplaceFrom;              // strategy name to substitute ("" = none)
     QString m_strStrategyReplaceTo;                // its replacement ("" = none)
     QStringList m_monitorProcesses;                // automatic dispatch while one of these runs
+    QSet<QString> m_modules;                       // enabled feature modules (optional key; none if absent)
 
 private:
     QString m_strPath;
+    QHash<QString, int> m_instrumentIndex; // stock key -> index in m_instruments
 };
 
 } // namespace TC

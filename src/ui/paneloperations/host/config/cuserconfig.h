@@ -11,6 +11,8 @@
 #include <boost/thread/mutex.hpp>
 
 #include <QHash>
+#include <QMap>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -43,6 +45,13 @@ public:
 
     // Algorithm setting for a DBF price-type code; null when none.
     boost::shared_ptr<CDbfAlgoParam> getDbfAlgoParam(const QString& strPriceType) const;
+    // Every algorithm setting: the profile's as the user changed them (in profile order), then those the
+    // user added (by price-type code).
+    QList<boost::shared_ptr<CDbfAlgoParam>> getDbfAlgoParams() const;
+    // Replaces the algorithm settings; they take effect at once and are kept in user.ini (the profile
+    // is not rewritten). Each price-type code must be one of the profile's DBF codes and appear once,
+    // and each name must not be empty; otherwise nothing changes and strError says why.
+    bool setDbfAlgoParams(const QList<CDbfAlgoParam>& params, QString& strError);
 
     const CHostProfile& profile() const { return m_profile; }
 
@@ -53,12 +62,16 @@ public:
 
 private:
     void store(EUserMember eMember, const QVariant& value, bool bNotify);
+    void loadDbfAlgoParams();
+    // Builds the settings from the profile's and the user's changes to them; m_mutex held (or construction).
+    void installDbfAlgoParams(const QSet<QString>& removed, QMap<QString, CDbfAlgoParam> changed);
 
-    mutable boost::mutex m_mutex;
+    mutable boost::mutex m_mutex; // guards the settings file and the algorithm settings
     std::unique_ptr<QSettings> m_pSettings;
     CHostProfile m_profile;
     QList<boost::shared_ptr<CAccountData>> m_accounts;
     QHash<QString, boost::shared_ptr<CAccountData>> m_accountsByKey;
+    QList<boost::shared_ptr<CDbfAlgoParam>> m_algoParamList;
     QHash<QString, boost::shared_ptr<CDbfAlgoParam>> m_algoParams;
 };
 
@@ -67,7 +80,5 @@ CUserConfig* getUserConfig();
 
 } // namespace TC
 
-template <>
-TC::CUserConfig* utils::CManualSingletonT<TC::CUserConfig>::instance();
-template <>
-void utils::CManualSingletonT<TC::CUserConfig>::setInstance(TC::CUserConfig* pInstance);
+template <> TC::CUserConfig* utils::CManualSingletonT<TC::CUserConfig>::instance();
+template <> void utils::CManualSingletonT<TC::CUserConfig>::setInstance(TC::CUserConfig* pInstance);

@@ -17,11 +17,11 @@ QString CAlgorithmTradeHelper::get3rdAlgoTypeByDbfParam(const QString& strParam,
     }
     if (const CUserConfig* pConfig = getUserConfig())
     {
-        for (const CDbfAlgoParam& setting : pConfig->profile().m_algoSettings)
+        for (const boost::shared_ptr<CDbfAlgoParam>& pSetting : pConfig->getDbfAlgoParams())
         {
-            if (setting.m_nOrderType == nOrderType)
+            if (pSetting->m_nOrderType == nOrderType)
             {
-                return setting.m_strName;
+                return pSetting->m_strName;
             }
         }
     }

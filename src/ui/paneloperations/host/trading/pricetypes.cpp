@@ -109,11 +109,11 @@ QString ttOrderTypeToString(int nAlgoOrderType)
     // The profile names the algorithms the user configured; its name is the one the user knows.
     if (const CUserConfig* pConfig = getUserConfig())
     {
-        for (const CDbfAlgoParam& setting : pConfig->profile().m_algoSettings)
+        for (const boost::shared_ptr<CDbfAlgoParam>& pSetting : pConfig->getDbfAlgoParams())
         {
-            if (setting.m_nOrderType == nAlgoOrderType && !setting.m_strName.isEmpty())
+            if (pSetting->m_nOrderType == nAlgoOrderType && !pSetting->m_strName.isEmpty())
             {
-                return setting.m_strName;
+                return pSetting->m_strName;
             }
         }
     }
