@@ -10,6 +10,7 @@ PACKAGES=(
     liblog4cxx-dev libfmt-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth
+    fonts-noto-cjk
 )
 
 missing=()

@@ -251,8 +251,8 @@ TEST_F(CBatchOrderDataTest, TaskLineSendsOneTaskWithMinusOne)
 TEST_F(CBatchOrderDataTest, UnsentCancelsAndTasksAreStillAccepted)
 {
     const auto statuses = [] {
-        return std::make_pair(CBatchOrderData(QStringLiteral("cancel_order,888,ORD1,,,,2,2")).m_nStatus,
-                              CBatchOrderData(QStringLiteral("210,arg")).m_nStatus);
+        return std::make_pair(CBatchOrderData(QStringLiteral("cancel_order,888,ORD1,,,,2,2")).m_nStatus.load(),
+                              CBatchOrderData(QStringLiteral("210,arg")).m_nStatus.load());
     };
     QString strError;
     m_host.orderService().stopOrderStrategy(999, strError);

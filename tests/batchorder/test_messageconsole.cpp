@@ -4,7 +4,7 @@
 #include "ctextbrowser.h"
 #include "runinmainthread.h"
 
-#include "common/ctesthost.h"
+#include "common/ctestmanager.h"
 #include "common/waituntil.h"
 #include "ui/cuiresource.h"
 
@@ -29,18 +29,9 @@ const QString kStars(60, QLatin1Char('*'));
 class ConsoleTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_pHost = std::make_unique<CTestHost>();
-        CBatchOrderManager::initInstance(nullptr);
-        m_pManager = CBatchOrderManager::instance();
-    }
     void TearDown() override
     {
         QCoreApplication::processEvents(); // nothing queued for a console may outlive the test
-        CBatchOrderManager::m_pInstance = nullptr;
-        delete m_pManager;
-        m_pHost.reset();
         WQ::CUiResource::instance()->setTheme(WQ::CUiResource::THEME_DARK);
     }
 
@@ -75,8 +66,9 @@ protected:
         });
     }
 
-    std::unique_ptr<CTestHost> m_pHost;
-    CBatchOrderManager* m_pManager = nullptr;
+    CTestManager m_setup;
+    CTestHost* m_pHost = &m_setup.host();
+    CBatchOrderManager* m_pManager = m_setup.manager();
 };
 
 struct BannerRow

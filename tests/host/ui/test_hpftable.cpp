@@ -247,6 +247,21 @@ TEST_F(HpfTableTest, ClearEmptiesModelAndViewAtOnce)
     EXPECT_EQ(keys(), (std::vector<std::string>{"b"}));
 }
 
+TEST(HpfTableLifetime, ModelDestroyedBeforeTheTableLeavesItEmpty)
+{
+    auto pModel = std::make_unique<CTestModel>();
+    auto pTable = std::make_unique<CStandardHpfTable>(12, nullptr, CStandardHpfTable::MENU_ALL);
+    pTable->setDataModel(pModel.get());
+    pModel->addData(row("a", "a", 1, 1, "1"));
+    pTable->updateTable();
+    pTable->show();
+    pModel.reset();
+    pTable->updateTable();
+    EXPECT_EQ(pTable->rowCount(), 0);
+    EXPECT_EQ(pTable->dataModel(), nullptr);
+    pTable.reset(); // hiding and destroying must not reach the model
+}
+
 TEST_F(HpfTableTest, SelectionFollowsItsRowThroughRemovals)
 {
     for (const char* szKey : {"a", "b", "c"}) {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -45,7 +46,9 @@ public:
     QString m_strPriceType;
     QString m_strOrigActType;
     QString m_strErrorMsg;
-    int32_t m_nStatus = 0; // 0 pending, 1 dispatched, 2 cleared, 4 cancel executed, 5 task executed
+    // 0 pending, 1 dispatched, 2 cleared, 4 cancel executed, 5 task executed. Atomic: the panels read it
+    // on the thread that announces records while a trigger may be changing it on another.
+    std::atomic<int32_t> m_nStatus{0};
 
 private:
     // Test seam: the wall clock in whole seconds that the INSERTTIME check reads (std::time when null),

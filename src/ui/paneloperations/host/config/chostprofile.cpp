@@ -327,7 +327,7 @@ bool readInstruments(CProfileReader& reader, const QJsonObject& root, CHostProfi
                                                  indexPath(strSection, seen.value(strId))));
         }
         seen.insert(strId, i);
-        profile.m_instruments.append(instrument);
+        profile.addInstrument(instrument);
     }
     return true;
 }
@@ -477,6 +477,29 @@ bool readModules(CProfileReader& reader, const QJsonObject& root, CHostProfile& 
 }
 
 } // namespace
+
+void CHostProfile::addInstrument(const CInstrument& instrument)
+{
+    m_instrumentIndex.insert(instrument.m_strMarket + instrument.m_strCode, m_instruments.size());
+    m_instruments.append(instrument);
+}
+
+const CInstrument* CHostProfile::findInstrument(const QString& strKey) const
+{
+    if (m_instrumentIndex.size() == m_instruments.size()) {
+        const int nIndex = m_instrumentIndex.value(strKey, -1);
+        return nIndex < 0 ? nullptr : &m_instruments.at(nIndex);
+    }
+    // Instruments added by hand after loading are not in the index.
+    for (const CInstrument& instrument : m_instruments) {
+        if (strKey.size() == instrument.m_strMarket.size() + instrument.m_strCode.size() &&
+            strKey.startsWith(instrument.m_strMarket) &&
+            strKey.midRef(instrument.m_strMarket.size()) == instrument.m_strCode) {
+            return &instrument;
+        }
+    }
+    return nullptr;
+}
 
 bool CHostProfile::load(const QString& strPath, QString& strError)
 {

@@ -32,6 +32,11 @@ public:
 
     const QString& path() const { return m_strPath; }
 
+    // Appends an instrument to m_instruments and to the index findInstrument uses.
+    void addInstrument(const CInstrument& instrument);
+    // The instrument with the stock key market + code ("SH600000"), compared exactly; null when none.
+    const CInstrument* findInstrument(const QString& strKey) const;
+
     QList<CAccountData> m_accounts;                // in file order
     QVector<CInstrument> m_instruments;            // in file order
     QHash<QString, int> m_dbfPriceTypes;           // DBF price-type code -> price type number
@@ -44,6 +49,7 @@ public:
 
 private:
     QString m_strPath;
+    QHash<QString, int> m_instrumentIndex; // stock key -> index in m_instruments
 };
 
 } // namespace TC

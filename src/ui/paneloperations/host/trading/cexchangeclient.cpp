@@ -8,24 +8,10 @@ namespace TC {
 
 namespace {
 
-// The directory is small and read-only; a scan keeps no index that could outlive a replaced profile.
 const CInstrument* findByKey(const QString& strKey)
 {
     const CUserConfig* pConfig = getUserConfig();
-    if (!pConfig)
-    {
-        return nullptr;
-    }
-    for (const CInstrument& instrument : pConfig->profile().m_instruments)
-    {
-        const int nMarket = instrument.m_strMarket.size();
-        if (strKey.size() == nMarket + instrument.m_strCode.size()
-            && strKey.startsWith(instrument.m_strMarket) && strKey.midRef(nMarket) == instrument.m_strCode)
-        {
-            return &instrument;
-        }
-    }
-    return nullptr;
+    return pConfig ? pConfig->profile().findInstrument(strKey) : nullptr;
 }
 
 boost::shared_ptr<ttservice::CInstrumentDetail> detailOf(const CInstrument* pInstrument)

@@ -21,15 +21,9 @@ bool StockTypeCenter::isTypedStock(int nType, const std::string& strMarket, cons
         return false;
     }
     const QString strWantedMarket = QString::fromUtf8(strMarket.data(), static_cast<int>(strMarket.size()));
-    const QString strWantedCode = QString::fromUtf8(strCode.data(), static_cast<int>(strCode.size()));
-    for (const TC::CInstrument& instrument : pConfig->profile().m_instruments)
-    {
-        if (instrument.m_strCode == strWantedCode && instrument.m_strMarket == strWantedMarket)
-        {
-            return instrument.m_types.contains(nType);
-        }
-    }
-    return false;
+    const TC::CInstrument* pInstrument = pConfig->profile().findInstrument(
+        strWantedMarket + QString::fromUtf8(strCode.data(), static_cast<int>(strCode.size())));
+    return pInstrument && pInstrument->m_strMarket == strWantedMarket && pInstrument->m_types.contains(nType);
 }
 
 } // namespace ttservice

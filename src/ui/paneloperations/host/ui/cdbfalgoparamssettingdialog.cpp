@@ -5,6 +5,7 @@
 #include "trading/tradetypes.h"
 #include "ui/csimpletextwidget.h"
 #include "ui/csmallnormalbutton.h"
+#include "ui/cuiresource.h"
 #include "ui/cwidgetlist.h"
 #include "ui/itemviewstyle.h"
 
@@ -66,6 +67,20 @@ void selectValue(QComboBox* pCombo, int nValue)
         nIndex = pCombo->count() - 1;
     }
     pCombo->setCurrentIndex(nIndex);
+}
+
+// The cell editors in the theme's input colours.
+QString comboStyleSheet()
+{
+    const WQ::CUiResource* pRes = WQ::CUiResource::instance();
+    auto sheet = [pRes](const char* szKey) { return pRes->getColorSheetByKey(QLatin1String(szKey)); };
+    return QStringLiteral(
+               "QComboBox {background: %1; color: %2; border: 1px solid %3; padding: 0px %4px;}"
+               "QComboBox QAbstractItemView {background: %1; color: %2; selection-background-color: %5;"
+               " border: 1px solid %3;}")
+        .arg(sheet("clr_input_background"), sheet("clr_text_default"), sheet("clr_input_border"))
+        .arg(pRes->getSize(QStringLiteral("tc_siz_text_padding")) / 2)
+        .arg(sheet("clr_table_selection"));
 }
 
 } // namespace
@@ -218,6 +233,10 @@ void CDbfAlgoParamsSettingDialog::themeChanged()
     WQ::CCommonDialog::themeChanged();
     if (m_pTable) {
         WQ::applyItemViewStyle(m_pTable);
+        const QString strComboStyle = comboStyleSheet();
+        for (QComboBox* pCombo : m_pTable->findChildren<QComboBox*>()) {
+            pCombo->setStyleSheet(strComboStyle);
+        }
         m_pTable->setColumnWidth(COLUMN_CODE, 110);
         m_pTable->setColumnWidth(COLUMN_NAME, 150);
         m_pTable->setColumnWidth(COLUMN_ORDER_TYPE, 130);
@@ -258,6 +277,10 @@ void CDbfAlgoParamsSettingDialog::appendRow(const QString& strCode, const QStrin
     }
     selectValue(pPriceType, nPriceType);
     m_pTable->setCellWidget(nRow, COLUMN_PRICE_TYPE, pPriceType);
+    const QString strComboStyle = comboStyleSheet();
+    for (QComboBox* pCombo : {pCode, pOrderType, pPriceType}) {
+        pCombo->setStyleSheet(strComboStyle);
+    }
 }
 
 void CDbfAlgoParamsSettingDialog::showHint(const QString& strText, bool bError)

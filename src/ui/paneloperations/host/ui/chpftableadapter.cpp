@@ -4,6 +4,9 @@
 #include <QHash>
 
 #include <algorithm>
+#include <cfloat>
+#include <climits>
+#include <cmath>
 
 namespace WQ {
 
@@ -11,15 +14,20 @@ namespace {
 
 using CChange = IBaseHpfTableModel::CChange;
 
-// Ties on the typed value (often the "no value" maximum) fall back on the texts shown, compared as
-// numbers when both are numbers.
+// Ties on the typed value (often the "no value" maximum) fall back on the texts shown: numbers by value,
+// before every text that is no number; those by their characters. A total order, as sorting needs.
 int compareTexts(const QString& strLeft, const QString& strRight)
 {
     bool bLeftOk = false;
     bool bRightOk = false;
     const double dLeft = strLeft.toDouble(&bLeftOk);
     const double dRight = strRight.toDouble(&bRightOk);
-    if (bLeftOk && bRightOk) {
+    bLeftOk = bLeftOk && !std::isnan(dLeft);
+    bRightOk = bRightOk && !std::isnan(dRight);
+    if (bLeftOk != bRightOk) {
+        return bLeftOk ? -1 : 1;
+    }
+    if (bLeftOk) {
         return dLeft < dRight ? -1 : (dRight < dLeft ? 1 : 0);
     }
     return strLeft.compare(strRight);
@@ -36,15 +44,36 @@ CHpfTableAdapter::CHpfTableAdapter(QObject* pParent) : QAbstractTableModel(pPare
 {
 }
 
-CHpfTableAdapter::~CHpfTableAdapter() = default;
+CHpfTableAdapter::~CHpfTableAdapter()
+{
+    if (m_pModel) {
+        m_pModel->detachAdapter(this);
+    }
+}
 
 void CHpfTableAdapter::setDataModel(IBaseHpfTableModel* pModel)
 {
     beginResetModel();
+    if (m_pModel) {
+        m_pModel->detachAdapter(this);
+    }
     m_pModel = pModel;
+    if (m_pModel) {
+        m_pModel->attachAdapter(this);
+    }
     m_nVersion = UINT64_MAX;
     m_rows.clear();
     m_nColumnCount = pModel ? pModel->columnCount() : 0;
+    m_nSortColumn = -1;
+    endResetModel();
+}
+
+void CHpfTableAdapter::modelDestroyed()
+{
+    beginResetModel();
+    m_pModel = nullptr;
+    m_rows.clear();
+    m_nColumnCount = 0;
     m_nSortColumn = -1;
     endResetModel();
 }
@@ -75,13 +104,14 @@ CHpfTableAdapter::ERefresh CHpfTableAdapter::refresh()
         return REFRESH_RESET;
     }
 
-    // Fold the changes: rows that came and went within them never reach the view.
+    // Fold the changes: rows that came and went within them never reach the view. Rows to take out are
+    // kept with their serial, so that their place is found by binary search in the current order.
     const bool bSorted = m_nSortColumn >= 0;
     std::vector<CRow> added;
+    std::vector<CRow> gone;
+    std::vector<std::pair<CRow, boost::shared_ptr<IBaseHpfTableData>>> replaced; // shown row -> new row
     QHash<const IBaseHpfTableData*, size_t> addedIndex;
-    QSet<const IBaseHpfTableData*> gone;
-    QHash<const IBaseHpfTableData*, boost::shared_ptr<IBaseHpfTableData>> replaceInPlace; // shown -> new
-    QHash<const IBaseHpfTableData*, const IBaseHpfTableData*> replacedFrom;               // new -> shown
+    QHash<const IBaseHpfTableData*, size_t> replacedIndex; // new row -> entry of replaced
     for (CChange& change : changes) {
         const IBaseHpfTableData* pData = change.m_pData.get();
         const IBaseHpfTableData* pOld = change.m_pOld.get();
@@ -95,118 +125,148 @@ CHpfTableAdapter::ERefresh CHpfTableAdapter::refresh()
                 const size_t nIndex = addedIndex.take(pOld);
                 added[nIndex].m_pData = change.m_pData;
                 addedIndex.insert(pData, nIndex);
-            } else if (replacedFrom.contains(pOld)) {
-                const IBaseHpfTableData* pShown = replacedFrom.take(pOld);
-                replaceInPlace.insert(pShown, change.m_pData);
-                replacedFrom.insert(pData, pShown);
+            } else if (replacedIndex.contains(pOld)) {
+                const size_t nIndex = replacedIndex.take(pOld);
+                replaced[nIndex].second = change.m_pData;
+                replacedIndex.insert(pData, nIndex);
             } else if (bSorted) {
                 // Its values may differ, so it may belong elsewhere.
-                gone.insert(pOld);
+                gone.push_back(CRow{change.m_pOld, change.m_nSerial});
                 addedIndex.insert(pData, added.size());
                 added.push_back(CRow{change.m_pData, change.m_nSerial});
             } else {
-                replaceInPlace.insert(pOld, change.m_pData);
-                replacedFrom.insert(pData, pOld);
+                replacedIndex.insert(pData, replaced.size());
+                replaced.emplace_back(CRow{change.m_pOld, change.m_nSerial}, change.m_pData);
             }
             break;
         case CChange::REMOVED:
             if (addedIndex.contains(pData)) {
                 added[addedIndex.take(pData)].m_pData.reset();
-            } else if (replacedFrom.contains(pData)) {
-                const IBaseHpfTableData* pShown = replacedFrom.take(pData);
-                replaceInPlace.remove(pShown);
-                gone.insert(pShown);
+            } else if (replacedIndex.contains(pData)) {
+                CRow& shown = replaced[replacedIndex.take(pData)].first;
+                gone.push_back(shown);
+                shown.m_pData.reset();
             } else {
-                gone.insert(pData);
+                gone.push_back(CRow{change.m_pData, change.m_nSerial});
             }
             break;
         }
     }
     added.erase(std::remove_if(added.begin(), added.end(), [](const CRow& row) { return !row.m_pData; }),
                 added.end());
-    if (added.empty() && gone.isEmpty() && replaceInPlace.isEmpty()) {
+    replaced.erase(std::remove_if(replaced.begin(), replaced.end(),
+                                  [](const auto& entry) { return !entry.first.m_pData; }),
+                   replaced.end());
+    if (added.empty() && gone.empty() && replaced.empty()) {
         return REFRESH_NONE;
     }
 
     const int nOldCount = static_cast<int>(m_rows.size());
-    if (gone.isEmpty() && replaceInPlace.isEmpty() && !bSorted) {
+    if (gone.empty() && replaced.empty() && !bSorted) {
         // New rows arrive in serial order, after every row shown.
         beginInsertRows(QModelIndex(), nOldCount, nOldCount + static_cast<int>(added.size()) - 1);
         std::move(added.begin(), added.end(), std::back_inserter(m_rows));
         endInsertRows();
         return REFRESH_APPENDED;
     }
-
-    // The view keeps reading m_rows until it is told of the change, so the new order is built aside.
-    std::vector<CRow> survivors;
-    survivors.reserve(m_rows.size() + added.size());
-    for (const CRow& row : m_rows) {
-        const IBaseHpfTableData* pData = row.m_pData.get();
-        if (gone.contains(pData)) {
-            continue;
+    if (gone.empty() && added.empty()) {
+        // Rows replaced in place, the order unchanged.
+        int nFirst = nOldCount;
+        int nLast = -1;
+        for (auto& entry : replaced) {
+            const int nRow = findRow(entry.first);
+            if (nRow >= 0) {
+                m_rows[static_cast<size_t>(nRow)].m_pData = std::move(entry.second);
+                nFirst = std::min(nFirst, nRow);
+                nLast = std::max(nLast, nRow);
+            }
         }
-        auto it = replaceInPlace.constFind(pData);
-        survivors.push_back(it == replaceInPlace.constEnd() ? row : CRow{it.value(), row.m_nSerial});
-    }
-    if (gone.isEmpty() && added.empty()) {
-        m_rows = std::move(survivors);
-        emit dataChanged(index(0, 0), index(nOldCount - 1, m_nColumnCount - 1));
+        if (nLast >= 0) {
+            emit dataChanged(index(nFirst, 0), index(nLast, m_nColumnCount - 1));
+        }
         return REFRESH_DATA;
     }
+
+    std::vector<bool> remove(m_rows.size(), false);
+    int nRemoved = 0;
+    for (const CRow& row : gone) {
+        const int nRow = findRow(row);
+        if (nRow >= 0 && !remove[static_cast<size_t>(nRow)]) {
+            remove[static_cast<size_t>(nRow)] = true;
+            ++nRemoved;
+        }
+    }
+    // The view is told before the rows change, so they can be moved rather than copied.
+    const bool bLayout = nRemoved == static_cast<int>(added.size());
+    QModelIndexList oldIndexes;
+    std::vector<CRow> persistentRows;
+    if (bLayout) {
+        emit layoutAboutToBeChanged();
+        oldIndexes = persistentIndexList();
+        for (const QModelIndex& oldIndex : qAsConst(oldIndexes)) {
+            persistentRows.push_back(m_rows[static_cast<size_t>(oldIndex.row())]);
+        }
+    } else {
+        beginResetModel();
+    }
+    for (auto& entry : replaced) {
+        const int nRow = findRow(entry.first);
+        if (nRow >= 0) {
+            m_rows[static_cast<size_t>(nRow)].m_pData = std::move(entry.second);
+        }
+    }
+    size_t nKept = 0;
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (!remove[i]) {
+            if (nKept != i) {
+                m_rows[nKept] = std::move(m_rows[i]);
+            }
+            ++nKept;
+        }
+    }
+    m_rows.resize(nKept);
     if (bSorted) {
-        std::sort(added.begin(), added.end(),
-                  [this](const CRow& l, const CRow& r) { return lessThan(l, r); });
+        auto less = [this](const CRow& l, const CRow& r) { return lessThan(l, r); };
+        std::sort(added.begin(), added.end(), less);
         std::vector<CRow> merged;
-        merged.reserve(survivors.size() + added.size());
-        auto next = survivors.begin();
+        merged.reserve(m_rows.size() + added.size());
+        auto next = m_rows.begin();
         for (CRow& row : added) {
-            auto pos = std::upper_bound(next, survivors.end(), row,
-                                        [this](const CRow& l, const CRow& r) { return lessThan(l, r); });
+            auto pos = std::upper_bound(next, m_rows.end(), row, less);
             std::move(next, pos, std::back_inserter(merged));
             merged.push_back(std::move(row));
             next = pos;
         }
-        std::move(next, survivors.end(), std::back_inserter(merged));
-        survivors = std::move(merged);
+        std::move(next, m_rows.end(), std::back_inserter(merged));
+        m_rows = std::move(merged);
     } else {
-        std::move(added.begin(), added.end(), std::back_inserter(survivors));
+        std::move(added.begin(), added.end(), std::back_inserter(m_rows));
     }
-
-    if (static_cast<int>(survivors.size()) == nOldCount) {
-        moveToLayout(std::move(survivors));
-        return REFRESH_LAYOUT;
-    }
-    beginResetModel();
-    m_rows = std::move(survivors);
-    endResetModel();
-    return REFRESH_RESET;
-}
-
-void CHpfTableAdapter::moveToLayout(std::vector<CRow>&& rows)
-{
-    emit layoutAboutToBeChanged();
-    const QModelIndexList oldIndexes = persistentIndexList();
-    QHash<const IBaseHpfTableData*, int> newRowOf;
-    if (!oldIndexes.isEmpty()) {
-        QSet<const IBaseHpfTableData*> wanted;
-        for (const QModelIndex& oldIndex : oldIndexes) {
-            wanted.insert(m_rows[static_cast<size_t>(oldIndex.row())].m_pData.get());
-        }
-        for (size_t i = 0; i < rows.size(); ++i) {
-            if (wanted.contains(rows[i].m_pData.get())) {
-                newRowOf.insert(rows[i].m_pData.get(), static_cast<int>(i));
-            }
-        }
+    if (!bLayout) {
+        endResetModel();
+        return REFRESH_RESET;
     }
     QModelIndexList newIndexes;
     newIndexes.reserve(oldIndexes.size());
-    for (const QModelIndex& oldIndex : oldIndexes) {
-        const int nRow = newRowOf.value(m_rows[static_cast<size_t>(oldIndex.row())].m_pData.get(), -1);
-        newIndexes.append(nRow < 0 ? QModelIndex() : index(nRow, oldIndex.column()));
+    for (int i = 0; i < oldIndexes.size(); ++i) {
+        const int nRow = findRow(persistentRows[static_cast<size_t>(i)]);
+        newIndexes.append(nRow < 0 ? QModelIndex() : index(nRow, oldIndexes.at(i).column()));
     }
-    m_rows = std::move(rows);
     changePersistentIndexList(oldIndexes, newIndexes);
     emit layoutChanged();
+    return REFRESH_LAYOUT;
+}
+
+int CHpfTableAdapter::findRow(const CRow& row) const
+{
+    // The rows are in lessThan order, a total order (the serial breaks every tie), and a row's values
+    // never change: a binary search finds it.
+    auto it = std::lower_bound(m_rows.begin(), m_rows.end(), row,
+                               [this](const CRow& l, const CRow& r) { return lessThan(l, r); });
+    if (it != m_rows.end() && it->m_pData == row.m_pData) {
+        return static_cast<int>(it - m_rows.begin());
+    }
+    return -1;
 }
 
 void CHpfTableAdapter::sort(int nColumn, Qt::SortOrder eOrder)
@@ -214,12 +274,22 @@ void CHpfTableAdapter::sort(int nColumn, Qt::SortOrder eOrder)
     if (nColumn >= m_nColumnCount) {
         nColumn = -1;
     }
+    emit layoutAboutToBeChanged();
+    const QModelIndexList oldIndexes = persistentIndexList();
+    std::vector<CRow> persistentRows;
+    for (const QModelIndex& oldIndex : oldIndexes) {
+        persistentRows.push_back(m_rows[static_cast<size_t>(oldIndex.row())]);
+    }
     m_nSortColumn = nColumn;
     m_eSortOrder = eOrder;
-    std::vector<CRow> rows = m_rows;
-    std::stable_sort(rows.begin(), rows.end(),
-                     [this](const CRow& l, const CRow& r) { return lessThan(l, r); });
-    moveToLayout(std::move(rows));
+    std::sort(m_rows.begin(), m_rows.end(), [this](const CRow& l, const CRow& r) { return lessThan(l, r); });
+    QModelIndexList newIndexes;
+    for (int i = 0; i < oldIndexes.size(); ++i) {
+        const int nRow = findRow(persistentRows[static_cast<size_t>(i)]);
+        newIndexes.append(nRow < 0 ? QModelIndex() : index(nRow, oldIndexes.at(i).column()));
+    }
+    changePersistentIndexList(oldIndexes, newIndexes);
+    emit layoutChanged();
 }
 
 void CHpfTableAdapter::setBoldColumn(int nColumn, bool bBold)
@@ -290,11 +360,21 @@ QVariant CHpfTableAdapter::data(const QModelIndex& index, int nRole) const
     case Qt::FontRole:
         return m_boldColumns.contains(nColumn) ? QVariant(m_boldFont) : QVariant();
     case Qt::TextAlignmentRole:
-        return static_cast<int>((isNumericColumn(nColumn) ? Qt::AlignRight : Qt::AlignLeft) |
-                                Qt::AlignVCenter);
+        return static_cast<int>(cellAlignment(row, nColumn));
     default:
         return QVariant();
     }
+}
+
+Qt::Alignment CHpfTableAdapter::cellAlignment(const IBaseHpfTableData& row, int nColumn) const
+{
+    // Numbers line up on the right; a column typed as a number may still show words (an operation's
+    // name for its number), which read better from the left.
+    bool bNumber = false;
+    if (isNumericColumn(nColumn)) {
+        row.getDisplayQString(nColumn).toDouble(&bNumber);
+    }
+    return (bNumber ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
 }
 
 QVariant CHpfTableAdapter::headerData(int nSection, Qt::Orientation eOrientation, int nRole) const
@@ -306,8 +386,11 @@ QVariant CHpfTableAdapter::headerData(int nSection, Qt::Orientation eOrientation
         return m_pModel->columnName(nSection);
     }
     if (nRole == Qt::TextAlignmentRole) {
-        return static_cast<int>((isNumericColumn(nSection) ? Qt::AlignRight : Qt::AlignLeft) |
-                                Qt::AlignVCenter);
+        // As the column's cells, judged by the first row.
+        const Qt::Alignment alignment =
+            m_rows.empty() ? (isNumericColumn(nSection) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter
+                           : cellAlignment(*m_rows.front().m_pData, nSection);
+        return static_cast<int>(alignment);
     }
     return QVariant();
 }
@@ -328,26 +411,41 @@ bool CHpfTableAdapter::lessThan(const CRow& left, const CRow& right) const
 
 int CHpfTableAdapter::compareValues(const IBaseHpfTableData& left, const IBaseHpfTableData& right) const
 {
+    // A typed value at its type's maximum means the row has none for this column; such rows are
+    // ordered by the texts they show.
     const int nColumn = m_nSortColumn;
+    bool bNoValue = false;
     int nOrder = 0;
     switch (m_pModel->columnType(nColumn)) {
     case QVariant::Int:
-    case QVariant::UInt:
-        nOrder = compareNumbers(left.getInt(nColumn), right.getInt(nColumn));
-        break;
-    case QVariant::LongLong:
-    case QVariant::ULongLong:
-        nOrder = compareNumbers(left.getLonglong(nColumn), right.getLonglong(nColumn));
-        break;
-    case QVariant::Double:
-        nOrder = compareNumbers(left.getDouble(nColumn), right.getDouble(nColumn));
-        break;
-    default:
-        nOrder = left.getQString(nColumn).compare(right.getQString(nColumn));
+    case QVariant::UInt: {
+        const int nLeft = left.getInt(nColumn);
+        const int nRight = right.getInt(nColumn);
+        nOrder = compareNumbers(nLeft, nRight);
+        bNoValue = nLeft == INT_MAX;
         break;
     }
-    return nOrder != 0 ? nOrder
-                       : compareTexts(left.getDisplayQString(nColumn), right.getDisplayQString(nColumn));
+    case QVariant::LongLong:
+    case QVariant::ULongLong: {
+        const long long llLeft = left.getLonglong(nColumn);
+        const long long llRight = right.getLonglong(nColumn);
+        nOrder = compareNumbers(llLeft, llRight);
+        bNoValue = llLeft == LLONG_MAX;
+        break;
+    }
+    case QVariant::Double: {
+        const double dLeft = left.getDouble(nColumn);
+        const double dRight = right.getDouble(nColumn);
+        nOrder = compareNumbers(dLeft, dRight);
+        bNoValue = dLeft == DBL_MAX;
+        break;
+    }
+    default:
+        return left.getQString(nColumn).compare(right.getQString(nColumn));
+    }
+    return (nOrder == 0 && bNoValue)
+               ? compareTexts(left.getDisplayQString(nColumn), right.getDisplayQString(nColumn))
+               : nOrder;
 }
 
 bool CHpfTableAdapter::isNumericColumn(int nColumn) const

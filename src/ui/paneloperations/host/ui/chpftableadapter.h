@@ -36,6 +36,8 @@ public:
 
     // Not owned; null detaches. The rows are read afresh at the next refresh.
     void setDataModel(IBaseHpfTableModel* pModel);
+    // Called by the model as it is destroyed: shows nothing from then on.
+    void modelDestroyed();
     IBaseHpfTableModel* dataModel() const { return m_pModel; }
 
     ERefresh refresh();
@@ -70,7 +72,9 @@ private:
     bool lessThan(const CRow& left, const CRow& right) const;
     int compareValues(const IBaseHpfTableData& left, const IBaseHpfTableData& right) const;
     bool isNumericColumn(int nColumn) const;
-    void moveToLayout(std::vector<CRow>&& rows);
+    Qt::Alignment cellAlignment(const IBaseHpfTableData& row, int nColumn) const;
+    // The row's place in m_rows, or -1.
+    int findRow(const CRow& row) const;
 
     IBaseHpfTableModel* m_pModel = nullptr;
     uint64_t m_nVersion = UINT64_MAX; // UINT64_MAX: read every row at the next refresh

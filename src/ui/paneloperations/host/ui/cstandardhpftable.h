@@ -39,7 +39,7 @@ public:
 
     int id() const { return m_nId; }
 
-    // Not owned; the model must outlive the table or be replaced first.
+    // Not owned; a model destroyed first leaves the table empty.
     void setDataModel(IBaseHpfTableModel* pModel);
     IBaseHpfTableModel* dataModel() const;
     // Shows the model's rows as they are now.

@@ -16,7 +16,11 @@ CStandardTabControl::CStandardTabControl(QWidget* pParent) : CEventWidgetT<QTabW
     restyle();
 }
 
-CStandardTabControl::~CStandardTabControl() = default;
+CStandardTabControl::~CStandardTabControl()
+{
+    // The pages go with the QTabWidget base, which reports the current tab changing as they do.
+    disconnect(this, &QTabWidget::currentChanged, this, nullptr);
+}
 
 int CStandardTabControl::addTabWidget(const QString& strTitle, QWidget* pWidget, QList<QWidget*>* pButtons)
 {

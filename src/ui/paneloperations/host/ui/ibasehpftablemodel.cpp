@@ -1,5 +1,7 @@
 #include "ui/ibasehpftablemodel.h"
 
+#include "ui/chpftableadapter.h"
+
 #include <algorithm>
 
 namespace WQ {
@@ -16,7 +18,24 @@ IBaseHpfTableModel::IBaseHpfTableModel(bool bReplaceSameKey) : m_bReplaceSameKey
 {
 }
 
-IBaseHpfTableModel::~IBaseHpfTableModel() = default;
+IBaseHpfTableModel::~IBaseHpfTableModel()
+{
+    // The derived part is gone already: the tables must not ask this model anything from here on.
+    const std::vector<CHpfTableAdapter*> adapters = m_adapters;
+    for (CHpfTableAdapter* pAdapter : adapters) {
+        pAdapter->modelDestroyed();
+    }
+}
+
+void IBaseHpfTableModel::attachAdapter(CHpfTableAdapter* pAdapter)
+{
+    m_adapters.push_back(pAdapter);
+}
+
+void IBaseHpfTableModel::detachAdapter(CHpfTableAdapter* pAdapter)
+{
+    m_adapters.erase(std::remove(m_adapters.begin(), m_adapters.end(), pAdapter), m_adapters.end());
+}
 
 QString IBaseHpfTableModel::emptyText() const
 {

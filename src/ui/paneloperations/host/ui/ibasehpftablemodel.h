@@ -16,10 +16,13 @@
 
 namespace WQ {
 
+class CHpfTableAdapter;
+
 // The rows of a host table, stored by qsKey, and the table's column definition (supplied by the derived
 // model). Rows are added and removed from any thread; the table reads them on the GUI thread. Every
 // change happens under the model's lock and sets the updated flag, which stays set until
-// setUpdated(false); the table picks up exactly the changes made since its last refresh.
+// setUpdated(false); the table picks up exactly the changes made since its last refresh. A model may be
+// destroyed (on the GUI thread) before the tables showing it: they then show nothing.
 class IBaseHpfTableModel
 {
 public:
@@ -96,6 +99,10 @@ protected:
     virtual void _updateData(const boost::shared_ptr<IBaseHpfTableData>& pData);
 
 private:
+    friend class CHpfTableAdapter;
+    void attachAdapter(CHpfTableAdapter* pAdapter);
+    void detachAdapter(CHpfTableAdapter* pAdapter);
+
     struct CEntry
     {
         boost::shared_ptr<IBaseHpfTableData> m_pData;
@@ -115,6 +122,7 @@ private:
     uint64_t m_nJournalStart = 0;
     uint64_t m_nNextSerial = 0;
     std::atomic<bool> m_bUpdated{false};
+    std::vector<CHpfTableAdapter*> m_adapters; // GUI thread only
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(IBaseHpfTableModel::ETableFlags)
