@@ -7,6 +7,7 @@
 // difference, not a loop throughput.
 #include <log4cxx/helpers/loglog.h>
 
+#include "benchsupport.h"
 #include "cbatchordermanager.h"
 #include "cbatchordersmartkeychecker.h"
 
@@ -64,15 +65,6 @@ private:
     double m_dLastCommit = 0;
 };
 
-long residentKiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
 QByteArray orderLines(int nCount)
 {
     static const char* const kCodes[] = {"600000", "600036", "000001", "000333", "300750", "510300"};
@@ -89,12 +81,6 @@ void writeFile(const QString& strPath, const QByteArray& text)
     file.open(QIODevice::WriteOnly);
     file.write(text);
     file.close();
-}
-
-double percentile(std::vector<double> values, double dFraction)
-{
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<size_t>(dFraction * values.size()))];
 }
 
 } // namespace
