@@ -9,7 +9,8 @@ PACKAGES=(
     libboost-dev libboost-thread-dev libboost-filesystem-dev libboost-system-dev
     liblog4cxx-dev libfmt-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    xvfb xauth
+    libx11-dev libxtst-dev
+    xvfb xauth xdotool
     fonts-noto-cjk
 )
 

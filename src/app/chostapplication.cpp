@@ -14,6 +14,7 @@
 #include "trading/corderservice.h"
 #include "trading/cprofiledatacenter.h"
 #include "trading/tradercenter.h"
+#include "ui/cshortcutmanager.h"
 
 #include <boost/make_shared.hpp>
 
@@ -246,6 +247,8 @@ void CHostApplication::shutdown()
 
     if (m_pServer)
         m_pServer->close();
+    // The key hook's thread calls into the manager; it ends before the manager does.
+    utils::CSingletonT<CShortcutManager>::instance()->removeHook();
     CBatchOrderManager* pManager = CBatchOrderManager::instance();
     if (pManager && m_pOrderService && m_pOrderService->isStrategyRunning(kBatchOrderStrategy))
         pManager->stopFileMonitor();

@@ -18,11 +18,13 @@ extern "C" const char* __lsan_default_suppressions()
 }
 
 // Every test program runs with an application object (settings, text codecs, queued calls) on the
-// offscreen platform, and with the host logger open at DEBUG so that tests can capture log lines.
-// Set BATCHORDER_TEST_LOG=1 to also see the log on stderr.
+// offscreen platform unless QT_QPA_PLATFORM names another (the X11 tests run on xcb), and with the host
+// logger open at DEBUG so that tests can capture log lines. Set BATCHORDER_TEST_LOG=1 to also see the
+// log on stderr.
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
     {
         // Qt wants a private runtime directory; CI runs as root without a session.

@@ -1,72 +1,99 @@
 #include "ui/cshortcutmanager.h"
 
+#include "base/clogger.h"
+#include "ui/ckeyeventfilter.h"
+#include "ui/cx11keyhook.h"
+
+#include <fmt/format.h>
+
 #include <QCoreApplication>
-#include <QEvent>
-#include <QKeyEvent>
-#include <QMetaObject>
-#include <QObject>
+#include <QGuiApplication>
 
 namespace TC {
-
-namespace {
-
-// Application-wide event filter standing in for the desktop keyboard hook: it sees every key event the
-// application receives, whichever window has the focus.
-class CKeyHookFilter : public QObject
-{
-public:
-    explicit CKeyHookFilter(CShortcutManager* pManager) : m_pManager(pManager) {}
-
-    bool eventFilter(QObject* pWatched, QEvent* pEvent) override
-    {
-        const QEvent::Type eType = pEvent->type();
-        if (eType == QEvent::KeyPress || eType == QEvent::KeyRelease)
-        {
-            auto* pKey = static_cast<QKeyEvent*>(pEvent);
-            // A key event reaches the filter once per object it propagates through (window, widgets);
-            // announce each physical event once.
-            if (!pKey->isAutoRepeat() && pKey->spontaneous() && pWatched->isWidgetType() &&
-                (pKey->timestamp() != m_nLastTimestamp || eType != m_eLastType))
-            {
-                m_nLastTimestamp = pKey->timestamp();
-                m_eLastType = eType;
-                const int nKey = pKey->key() | static_cast<int>(pKey->modifiers());
-                m_pManager->deliverKey(nKey, eType == QEvent::KeyPress ? 0 : 1);
-            }
-        }
-        return QObject::eventFilter(pWatched, pEvent);
-    }
-
-private:
-    CShortcutManager* m_pManager;
-    ulong m_nLastTimestamp = 0;
-    QEvent::Type m_eLastType = QEvent::None;
-};
-
-} // namespace
 
 CShortcutManager::CShortcutManager() = default;
 
 CShortcutManager::~CShortcutManager()
 {
-    // The filter belongs to the application object, which may already be gone at process exit.
-    m_pFilter = nullptr;
+    removeHook();
 }
 
 void CShortcutManager::setHook()
 {
-    QCoreApplication* pApp = QCoreApplication::instance();
-    if (!pApp || m_bHooked.exchange(true))
+    if (isHooked())
         return;
-    auto* pFilter = new CKeyHookFilter(this);
-    pFilter->setParent(pApp);
-    pApp->installEventFilter(pFilter);
-    m_pFilter = pFilter;
+    auto deliver = [this](int nKey, int nState) { deliverKey(nKey, nState); };
+
+    QString strWhy = x11Unavailable();
+    if (strWhy.isEmpty())
+    {
+        auto pHook = std::make_unique<CX11KeyHook>(deliver);
+        if (pHook->start(QByteArray(), strWhy))
+        {
+            // Under Wayland the X server is XWayland, which sees only the keys typed into X11 clients.
+            const char* pszScope = qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+                                       ? "every application"
+                                       : "every X11 application (not native Wayland ones)";
+            LOG4CXX_INFO(g_TTStdLogger,
+                         fmt::format("global key hook: watching the keys of {0} on X display {1}", pszScope,
+                                     pHook->displayName().toStdString()));
+            m_pX11Hook = std::move(pHook);
+            m_eHook = HOOK_X11_RECORD;
+            return;
+        }
+    }
+
+    QCoreApplication* pApp = QCoreApplication::instance();
+    if (!pApp)
+    {
+        LOG4CXX_WARN(
+            g_TTStdLogger,
+            fmt::format("global key hook unavailable ({0}) and no application: the order key is not seen",
+                        strWhy.toStdString()));
+        return;
+    }
+    m_pFilter = new CKeyEventFilter(deliver, pApp);
+    pApp->installEventFilter(m_pFilter);
+    m_eHook = HOOK_APPLICATION;
+    LOG4CXX_WARN(
+        g_TTStdLogger,
+        fmt::format("global key hook unavailable ({0}): the order key is seen only while a host window "
+                    "has the focus",
+                    strWhy.toStdString()));
+}
+
+void CShortcutManager::removeHook()
+{
+    m_eHook = HOOK_NONE;
+    if (m_pX11Hook)
+    {
+        m_pX11Hook->stop();
+        m_pX11Hook.reset();
+    }
+    // The filter dies with the application object, which may be gone already at process exit.
+    delete m_pFilter.data();
 }
 
 void CShortcutManager::deliverKey(int nKey, int nState)
 {
     m_sigGlobalKey(nKey, nState);
+}
+
+QString CShortcutManager::x11Unavailable()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+    {
+        return qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? QStringLiteral("no X display")
+                                                              : QStringLiteral("Wayland without XWayland");
+    }
+    // A host that shows nothing on the display does not take keys from it either.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    {
+        const QString strPlatform = QGuiApplication::platformName();
+        if (strPlatform == QLatin1String("offscreen") || strPlatform == QLatin1String("minimal"))
+            return QStringLiteral("the host runs on the %1 platform").arg(strPlatform);
+    }
+    return QString();
 }
 
 void setHook()
@@ -76,8 +103,7 @@ void setHook()
 
 } // namespace TC
 
-template <>
-TC::CShortcutManager* utils::CSingletonT<TC::CShortcutManager>::instance()
+template <> TC::CShortcutManager* utils::CSingletonT<TC::CShortcutManager>::instance()
 {
     static TC::CShortcutManager s_manager;
     return &s_manager;

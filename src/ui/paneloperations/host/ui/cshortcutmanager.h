@@ -4,19 +4,33 @@
 
 #include <boost/signals2/signal.hpp>
 
-#include <atomic>
+#include <QPointer>
+#include <QString>
 
-class QObject;
+#include <atomic>
+#include <memory>
 
 namespace TC {
 
-// The host's global keyboard shortcuts. Once the hook is installed, every key press and release the
-// application sees is announced on m_sigGlobalKey as (key code with modifiers, state), state 0 for a
-// press and 1 for a release. Slots run on the thread that delivers the key (the GUI thread for real
-// keys); they must be quick.
+class CKeyEventFilter;
+class CX11KeyHook;
+
+// The host's global keyboard shortcuts. Once the hook is installed, every key press and release is
+// announced on m_sigGlobalKey as (Qt key code with modifiers, state), state 0 for a press and 1 for a
+// release; a held key is announced once. On X11 the hook sees the keys typed into every application
+// and its slots run on the hook's own thread; elsewhere it sees only the keys typed into the host's
+// windows and its slots run on the GUI thread. Slots must be quick, thread-safe and must not remove
+// the hook. setHook and removeHook are called on the GUI thread; deliverKey on any thread.
 class CShortcutManager
 {
 public:
+    enum EHookKind
+    {
+        HOOK_NONE,
+        HOOK_X11_RECORD,  // every key on the X server, through the RECORD extension
+        HOOK_APPLICATION, // an event filter on the host's own windows
+    };
+
     CShortcutManager();
     ~CShortcutManager();
     CShortcutManager(const CShortcutManager&) = delete;
@@ -24,17 +38,24 @@ public:
 
     boost::signals2::signal<void(int nKey, int nState)> m_sigGlobalKey;
 
-    // Installs the keyboard hook on the running application; a second call changes nothing. Without an
-    // application object (headless) nothing is hooked and keys arrive only through deliverKey.
+    // Installs the keyboard hook: the X11 one where an X display with RECORD is at hand, otherwise the
+    // application's event filter, which is logged. A second call changes nothing.
     void setHook();
-    bool isHooked() const { return m_bHooked.load(); }
+    // Removes the hook; once it returns no slot runs from it any more. Harmless without a hook.
+    void removeHook();
+    EHookKind hookKind() const { return m_eHook.load(); }
+    bool isHooked() const { return hookKind() != HOOK_NONE; }
 
     // Announces one key event, as the hook does.
     void deliverKey(int nKey, int nState);
 
 private:
-    std::atomic<bool> m_bHooked{false};
-    QObject* m_pFilter = nullptr;
+    // Why the X11 hook cannot be used in this process; empty when it can be tried.
+    static QString x11Unavailable();
+
+    std::atomic<EHookKind> m_eHook{HOOK_NONE};
+    std::unique_ptr<CX11KeyHook> m_pX11Hook;
+    QPointer<CKeyEventFilter> m_pFilter; // owned by the application object
 };
 
 // Installs the global keyboard hook (CShortcutManager::setHook on the process-wide manager).
@@ -42,5 +63,4 @@ void setHook();
 
 } // namespace TC
 
-template <>
-TC::CShortcutManager* utils::CSingletonT<TC::CShortcutManager>::instance();
+template <> TC::CShortcutManager* utils::CSingletonT<TC::CShortcutManager>::instance();
