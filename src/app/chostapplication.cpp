@@ -1,6 +1,7 @@
 #include "chostapplication.h"
 
 #include "cbatchordermanager.h"
+#include "chostmainwindow.h"
 
 #include "base/clogger.h"
 #include "base/cmonitorprocesschecker.h"
@@ -23,7 +24,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
+#include <QKeySequence>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMainWindow>
@@ -55,6 +56,16 @@ void onSignal(int)
 void logInfo(const std::string& strText)
 {
     LOG4CXX_INFO(g_TTStdLogger, strText);
+}
+
+// As the settings dialog's start button: the order key of the user settings to the manager, the
+// global key hook, then the instruction file, so that the order key works at once.
+void startMonitoring(CBatchOrderManager* pManager, const CUserConfig& config, const QString& strPath)
+{
+    pManager->setOrderSequence(
+        QKeySequence(config.getUserDataString(USER_BATCH_ORDER_SHORTCUT_KEY), QKeySequence::NativeText));
+    setHook();
+    pManager->startFileMonitor(strPath);
 }
 
 } // namespace
@@ -132,7 +143,7 @@ bool CHostApplication::start(QString& strError)
         }
         const QString strPath = watch.absoluteFilePath();
         m_pUserConfig->setUserDataString(USER_BATCH_ORDER_FILE_PATH, strPath, false);
-        pManager->startFileMonitor(strPath);
+        startMonitoring(pManager, *m_pUserConfig, strPath);
         logInfo("watching instruction file " + strPath.toStdString() +
                 " - write or copy an instruction file there to have it processed");
     }
@@ -230,12 +241,7 @@ void CHostApplication::onSocketData(QLocalSocket* pSocket)
 
 void CHostApplication::createWindow()
 {
-    m_pWindow = std::make_unique<QMainWindow>();
-    m_pWindow->setWindowTitle(QStringLiteral("batchorder-host"));
-    auto* pLabel = new QLabel(QStringLiteral("Batch order host: data in %1").arg(m_pConfig->dataDir()));
-    pLabel->setAlignment(Qt::AlignCenter);
-    m_pWindow->setCentralWidget(pLabel);
-    m_pWindow->resize(900, 600);
+    m_pWindow = std::make_unique<CHostMainWindow>(m_pConfig->dataDir() + QStringLiteral("/orders.db"));
     m_pWindow->show();
 }
 
@@ -247,6 +253,8 @@ void CHostApplication::shutdown()
 
     if (m_pServer)
         m_pServer->close();
+    // The window first: its panel leaves the manager, and it keeps its layout in the user settings.
+    m_pWindow.reset();
     // The key hook's thread calls into the manager; it ends before the manager does.
     utils::CSingletonT<CShortcutManager>::instance()->removeHook();
     CBatchOrderManager* pManager = CBatchOrderManager::instance();
@@ -277,7 +285,6 @@ void CHostApplication::shutdown()
         CBatchOrderManager::m_pInstance = nullptr;
         delete pManager;
     }
-    m_pWindow.reset();
 
     ttservice::TraderCenter::instance()->setDataCenter(nullptr);
     utils::CManualSingletonT<COrderService>::setInstance(nullptr);
