@@ -269,6 +269,8 @@ void CHostMainWindow::closeEvent(QCloseEvent* pEvent)
     // Saved while the window is still shown: its geometry then is the one to come back to.
     saveLayout();
     QMainWindow::closeEvent(pEvent);
+    // The host ends with its window, even while a settings dialog of its own is still open.
+    QCoreApplication::quit();
 }
 
 } // namespace TC

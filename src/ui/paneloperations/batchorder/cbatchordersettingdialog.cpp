@@ -11,6 +11,7 @@
 #include "ui/cshortcutmanager.h"
 #include "ui/csimpletextwidget.h"
 #include "ui/csmallnormalbutton.h"
+#include "ui/cuiresource.h"
 #include "ui/cwidgetlist.h"
 
 #include <QApplication>
@@ -111,10 +112,13 @@ void CBatchOrderSettingDialog::createUi()
     m_pHintText->setColorKey(QStringLiteral("clr_confirm_orange"));
     m_pHintText->setFontKey(QStringLiteral("fnt_default_normal_fix"));
     m_pHintText->setFixedHeight(kRowHeight);
-    for (QWidget* pWidget : {static_cast<QWidget*>(m_pShortcutCheckBox),
-                             static_cast<QWidget*>(m_pShortcutEdit), static_cast<QWidget*>(m_pHintText)}) {
-        pShortcutRow->addFixedWidget(pWidget, WQ::CWidgetList::ANCHOR_FILL, false);
-    }
+    // A text's width apart between neighbouring controls, so that labels do not run into edits.
+    const int nGap = WQ::CUiResource::instance()->getSize(QStringLiteral("tc_siz_text_padding"));
+    pShortcutRow->addFixedWidget(m_pShortcutCheckBox, WQ::CWidgetList::ANCHOR_FILL, false);
+    pShortcutRow->addFixedSpace(nGap);
+    pShortcutRow->addFixedWidget(m_pShortcutEdit, WQ::CWidgetList::ANCHOR_FILL, false);
+    pShortcutRow->addFixedSpace(nGap);
+    pShortcutRow->addFixedWidget(m_pHintText, WQ::CWidgetList::ANCHOR_FILL, false);
 
     WQ::CWidgetList* pPathRow = createRow(pRoot, kRowHeight);
     m_pChoosePathButton = new WQ::CSmallNormalButton(ID_CHOOSE_PATH_BUTTON, true, pPathRow,
@@ -124,7 +128,11 @@ void CBatchOrderSettingDialog::createUi()
     m_pPathEdit = new WQ::CLineEdit(ID_PATH_EDIT, pPathRow, false);
     m_pPathEdit->setFixedSize(300, kRowHeight);
     pPathRow->addFixedWidget(m_pChoosePathButton, WQ::CWidgetList::ANCHOR_FILL, false);
+    pPathRow->addFixedSpace(nGap);
     pPathRow->addFixedWidget(m_pPathEdit, WQ::CWidgetList::ANCHOR_FILL, false);
+    // Without a stretch at their end the rows would share their spare width out between the controls.
+    pShortcutRow->addStretchSpace(1);
+    pPathRow->addStretchSpace(1);
 
     m_pAlgoParamsText =
         new WQ::CSimpleTextWidget(true, ID_ALGO_PARAMS_TEXT, QStringLiteral("批量下单参数设置"), pRoot);
