@@ -11,6 +11,7 @@
 // /dev/shm to take the disk's sync time out of the figures (see bench_journal).
 #include <log4cxx/helpers/loglog.h>
 
+#include "benchsupport.h"
 #include "cbatchordermanager.h"
 #include "cbatchordersmartkeychecker.h"
 
@@ -78,15 +79,6 @@ double cpuMSec()
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
-long residentKiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
 QByteArray orderLines(int nCount)
 {
     static const char* const kCodes[] = {"600000", "600036", "000001", "000333", "300750", "510300"};
@@ -103,12 +95,6 @@ void writeFile(const QString& strPath, const QByteArray& text)
     file.open(QIODevice::WriteOnly);
     file.write(text);
     file.close();
-}
-
-double percentile(std::vector<double> values, double dFraction)
-{
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<size_t>(dFraction * values.size()))];
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "cbatchordermanager.h"
 #include "cconsoleprinter.h"
 #include "cshortcutserver.h"
+#include "chostmainwindow.h"
 
 #include "base/clogger.h"
 #include "base/cmonitorprocesschecker.h"
@@ -26,6 +27,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QSocketNotifier>
 
@@ -66,6 +68,16 @@ void showError(const QString& strText)
 {
     if (CBatchOrderManager* pManager = CBatchOrderManager::instance())
         pManager->showMsg(MSG_LEVEL_ERROR, strText, false);
+}
+
+// As the settings dialog's start button: the order key of the user settings to the manager, the
+// global key hook, then the instruction file, so that the order key works at once.
+void startFileMonitorAsTheStartButton(CBatchOrderManager* pManager, const CUserConfig& config, const QString& strPath)
+{
+    pManager->setOrderSequence(
+        QKeySequence(config.getUserDataString(USER_BATCH_ORDER_SHORTCUT_KEY), QKeySequence::NativeText));
+    setHook();
+    pManager->startFileMonitor(strPath);
 }
 
 } // namespace
@@ -212,7 +224,7 @@ bool CHostApplication::startMonitoring(QString& strError)
     strPath = watch.absoluteFilePath();
     m_pUserConfig->setUserDataString(USER_BATCH_ORDER_FILE_PATH, strPath, false);
     CBatchOrderManager::instance()->setMaxFileSize(m_options.m_nMaxFileSize);
-    CBatchOrderManager::instance()->startFileMonitor(strPath);
+    startFileMonitorAsTheStartButton(CBatchOrderManager::instance(), *m_pUserConfig, strPath);
     logInfo("watching instruction file " + strPath.toStdString() +
             " - write or copy an instruction file there to have it processed");
     if (m_options.m_bAutoDispatch)
@@ -246,12 +258,7 @@ bool CHostApplication::startListening(QString& strError)
 
 void CHostApplication::createWindow()
 {
-    m_pWindow = std::make_unique<QMainWindow>();
-    m_pWindow->setWindowTitle(QStringLiteral("batchorder-host"));
-    auto* pLabel = new QLabel(QStringLiteral("Batch order host: data in %1").arg(m_pConfig->dataDir()));
-    pLabel->setAlignment(Qt::AlignCenter);
-    m_pWindow->setCentralWidget(pLabel);
-    m_pWindow->resize(900, 600);
+    m_pWindow = std::make_unique<CHostMainWindow>(m_pConfig->dataDir() + QStringLiteral("/orders.db"));
     m_pWindow->show();
 }
 
@@ -264,6 +271,8 @@ void CHostApplication::shutdown()
     // Its connections hand texts to the manager, which goes below.
     delete m_pServer;
     m_pServer = nullptr;
+    // The window next: its panel leaves the manager, and it keeps its layout in the user settings.
+    m_pWindow.reset();
     // The key hook's thread calls into the manager; it ends before the manager does.
     utils::CSingletonT<CShortcutManager>::instance()->removeHook();
     CBatchOrderManager* pManager = CBatchOrderManager::instance();
@@ -297,7 +306,6 @@ void CHostApplication::shutdown()
         CBatchOrderManager::m_pInstance = nullptr;
         delete pManager;
     }
-    m_pWindow.reset();
 
     ttservice::TraderCenter::instance()->setDataCenter(nullptr);
     utils::CManualSingletonT<COrderService>::setInstance(nullptr);

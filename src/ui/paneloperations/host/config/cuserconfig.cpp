@@ -27,6 +27,16 @@ QString settingKey(TC::EUserMember eMember)
         return QStringLiteral("batchorder/shortcutKey");
     case TC::USER_BATCH_ORDER_FILE_PATH:
         return QStringLiteral("batchorder/instructionFile");
+    case TC::USER_HOST_WINDOW_GEOMETRY:
+        return QStringLiteral("window/geometry");
+    case TC::USER_HOST_WINDOW_STATE:
+        return QStringLiteral("window/state");
+    case TC::USER_HOST_CONSOLE_OPEN:
+        return QStringLiteral("window/consoleOpen");
+    case TC::USER_HOST_CONSOLE_WIDTH:
+        return QStringLiteral("window/consoleWidth");
+    case TC::USER_HOST_THEME_LIGHT:
+        return QStringLiteral("window/lightTheme");
     }
     return QStringLiteral("user/member%1").arg(static_cast<int>(eMember));
 }

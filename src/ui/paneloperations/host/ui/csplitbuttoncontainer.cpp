@@ -84,6 +84,14 @@ bool CSplitButtonContainer::isOpen(bool bShownOnly) const
     return m_bOpen && m_nShownSize == m_nSecondSize && m_pAnimation->state() != QAbstractAnimation::Running;
 }
 
+void CSplitButtonContainer::setSecondSize(int nSize)
+{
+    m_nSecondSize = std::max(m_nMinSecondSize, nSize);
+    if (m_bOpen && m_pAnimation->state() != QAbstractAnimation::Running) {
+        setShownSize(m_nSecondSize);
+    }
+}
+
 void CSplitButtonContainer::setSplitterInfo(int nMinSecondSize, const QString& strTip)
 {
     m_nMinSecondSize = std::max(0, nMinSecondSize);

@@ -61,6 +61,8 @@ public:
     void setSplitterVisible(bool bVisible);
 
     int secondSize() const { return m_nSecondSize; }
+    // Changes the open second child's size (shown at once when it is open).
+    void setSecondSize(int nSize);
 
     void themeChanged() override;
     void scaleChanged() override;

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+
+#include <algorithm>
+#include <vector>
+
+#include <unistd.h>
+
+// Figures shared by the benchmark harnesses.
+
+// Resident memory of this process.
+inline long residentKiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// The value below which dFraction of the values lie (1.0: the largest); 0 for none.
+inline double percentile(std::vector<double> values, double dFraction)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, static_cast<size_t>(dFraction * values.size()))];
+}
