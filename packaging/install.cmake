@@ -96,6 +96,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The host's own libraries are in the package; dpkg-shlibdeps finds them there.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/lib)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME batchorder)
+# The window's journal view opens the journal through Qt's SQLite plugin, which no library links to.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libqt5sql5-sqlite")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "sqlite3")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME batchorder-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
