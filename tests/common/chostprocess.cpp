@@ -4,6 +4,9 @@
 #include "common/waituntil.h"
 
 #include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalSocket>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -13,9 +16,10 @@
 
 #include <signal.h>
 
-CHostProcess::CHostProcess(const QStringList& extraArguments)
+CHostProcess::CHostProcess(const QStringList& extraArguments, const QString& strDataDir,
+                           const QString& strStdoutFile)
 {
-    m_strData = m_dir.filePath(QStringLiteral("data"));
+    m_strData = strDataDir.isEmpty() ? m_dir.filePath(QStringLiteral("data")) : strDataDir;
     m_strInbox = m_dir.filePath(QStringLiteral("inbox/orders.csv"));
     QStringList arguments{QStringLiteral("--headless"), QStringLiteral("--profile"),
                           CTestHost::sampleProfilePath(), QStringLiteral("--data-dir"), m_strData};
@@ -23,6 +27,8 @@ CHostProcess::CHostProcess(const QStringList& extraArguments)
     m_process.setArguments(arguments + extraArguments);
     m_process.setWorkingDirectory(m_dir.path());
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    if (!strStdoutFile.isEmpty())
+        m_process.setStandardOutputFile(strStdoutFile);
     m_process.start();
 }
 
@@ -51,13 +57,18 @@ void CHostProcess::drain()
 
 QString CHostProcess::stderrText()
 {
-    m_strErr += QString::fromUtf8(m_process.readAllStandardError());
+    drain();
     return m_strErr;
 }
 
 bool CHostProcess::waitForOutput(const QString& strFragment)
 {
     return waitUntil([&] { return stdoutText().contains(strFragment); });
+}
+
+bool CHostProcess::waitForLog(const QString& strFragment)
+{
+    return waitUntil([&] { return stderrText().contains(strFragment); });
 }
 
 bool CHostProcess::writeInstructions(const QString& strText)
@@ -76,9 +87,23 @@ bool CHostProcess::writeInstructions(const QString& strText)
     return QFile::rename(file.fileName(), m_strInbox);
 }
 
-int CHostProcess::terminate()
+QByteArray CHostProcess::send(const QString& strSocket, const QByteArray& text, int nWaitMSec)
 {
-    ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+    QLocalSocket socket;
+    socket.connectToServer(strSocket);
+    if (!socket.waitForConnected(5000))
+        return QByteArray("no connection");
+    socket.write(text + '\0');
+    socket.waitForBytesWritten(5000);
+    QByteArray reply;
+    while (!reply.contains('\n') && socket.waitForReadyRead(nWaitMSec))
+        reply += socket.readAll();
+    return reply;
+}
+
+int CHostProcess::terminate(int nSignal)
+{
+    ::kill(static_cast<pid_t>(m_process.processId()), nSignal);
     if (!m_process.waitForFinished(20000))
         return -1;
     stdoutText();
@@ -91,6 +116,17 @@ QString CHostProcess::backupText() const
     QFile file(m_strData + QStringLiteral("/batchorder/batchOrder_back_") +
                QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".csv"));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString CHostProcess::logFileText() const
+{
+    QString strText;
+    for (const QFileInfo& info : QDir(m_strData + QStringLiteral("/logs")).entryInfoList(QDir::Files)) {
+        QFile file(info.filePath());
+        if (file.open(QIODevice::ReadOnly))
+            strText += QString::fromUtf8(file.readAll());
+    }
+    return strText;
 }
 
 QStringList CHostProcess::journalRows(const QString& strSql) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <signal.h>
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -10,7 +12,10 @@
 class CHostProcess
 {
 public:
-    explicit CHostProcess(const QStringList& extraArguments);
+    // The data directory is a fresh one unless given; stdout goes to a file of the caller's choosing
+    // when one is named, and is collected as it comes otherwise.
+    explicit CHostProcess(const QStringList& extraArguments, const QString& strDataDir = QString(),
+                          const QString& strStdoutFile = QString());
     ~CHostProcess();
     CHostProcess(const CHostProcess&) = delete;
     CHostProcess& operator=(const CHostProcess&) = delete;
@@ -20,15 +25,20 @@ public:
     void drain();
     QString stderrText();
     bool waitForOutput(const QString& strFragment);
+    bool waitForLog(const QString& strFragment);
 
     // Writes an instruction file as an outside program must: GBK, complete under a temporary name,
     // renamed into place once the previous file is gone from the path.
     bool writeInstructions(const QString& strText);
 
-    // SIGTERM, then the exit code (-1 when the host did not end normally).
-    int terminate();
+    // Sends one text over the local socket; the host's answer, or what went wrong.
+    QByteArray send(const QString& strSocket, const QByteArray& text, int nWaitMSec = 5000);
+
+    // Ends the host with the signal; its exit code, or -1 when it did not exit normally.
+    int terminate(int nSignal = SIGTERM);
 
     QString backupText() const;
+    QString logFileText() const;
     // Rows of a query on the journal, columns joined with "|".
     QStringList journalRows(const QString& strSql) const;
     QStringList journalOrders() const;
@@ -36,6 +46,7 @@ public:
 
     QString inbox() const { return m_strInbox; }
     QString dataDir() const { return m_strData; }
+    QString path(const QString& strName) const { return m_dir.filePath(strName); }
     QProcess& process() { return m_process; }
 
 private:
