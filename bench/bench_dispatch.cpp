@@ -70,14 +70,6 @@ private:
     double m_dLastCommit = 0;
 };
 
-// Processor time of the whole process, user and system, in milliseconds.
-double cpuMSec()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
 
 QByteArray orderLines(int nCount)
 {

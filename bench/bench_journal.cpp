@@ -8,6 +8,8 @@
 // once on a memory file system (bench_journal /dev/shm) to see the journal's own share without the disk.
 #include <log4cxx/helpers/loglog.h>
 
+#include "benchsupport.h"
+
 #include "base/utils.h"
 #include "trading/corderjournal.h"
 
@@ -35,15 +37,6 @@ double percentile(std::vector<double> values, double dFraction)
     return values[std::min(values.size() - 1, static_cast<size_t>(dFraction * values.size()))];
 }
 
-// Processor time of the whole process (caller and journal thread), user and system, in milliseconds:
-// unlike the waits it does not grow when other programs share the processors.
-double cpuMSec()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
 
 struct CTimes
 {
