@@ -49,18 +49,6 @@ std::pair<int, QString> runToEnd(const QStringList& arguments)
 
 } // namespace
 
-TEST(HostApp, HelpDocumentsEveryOption)
-{
-    QProcess process;
-    process.start(QStringLiteral(BATCHORDER_HOST_EXE), {QStringLiteral("--help")});
-    ASSERT_TRUE(process.waitForFinished(20000));
-    EXPECT_EQ(process.exitCode(), 0);
-    const QString strHelp = QString::fromUtf8(process.readAllStandardOutput());
-    for (const char* szOption : {"--profile", "--data-dir", "--headless", "--watch", "--auto-dispatch",
-                                 "--listen", "--log-config", "--max-file-size"})
-        EXPECT_TRUE(strHelp.contains(QLatin1String(szOption))) << szOption;
-}
-
 // What cannot work is refused at once, with the reason, before anything is created on disk.
 TEST(HostApp, UnusableStartIsRefusedBeforeTheDataDirectoryIsCreated)
 {
@@ -94,6 +82,9 @@ TEST(HostApp, UnusableStartIsRefusedBeforeTheDataDirectoryIsCreated)
         {{QStringLiteral("--watch"), dir.path()}, 2, {QStringLiteral("not of a directory"), dir.path()}},
         {{QStringLiteral("--listen"), QString()}, 2, {QStringLiteral("--listen needs a socket name")}},
         {{QStringLiteral("--data-dir"), strFile}, 2, {strFile, QStringLiteral("is a file")}},
+        {{QStringLiteral("--max-file-size"), QStringLiteral("0")}, 2, {QStringLiteral("--max-file-size")}},
+        {{QStringLiteral("--max-file-size"), QStringLiteral("1X")}, 2, {QStringLiteral("--max-file-size")}},
+        {{QStringLiteral("--max-file-size"), QStringLiteral("513M")}, 2, {QStringLiteral("--max-file-size")}},
     };
     for (const auto& [arguments, nExitCode, fragments] : rows) {
         SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
@@ -131,9 +122,7 @@ TEST(HostApp, WatchedFilesEndInTheBackupAndTheJournal)
 
     EXPECT_EQ(host.journalOrders(),
               (QStringList{QStringLiteral("600000|100|10.5|999"), QStringLiteral("000001|200|12.3|999")}));
-    const QString strBackup = host.backupText();
-    EXPECT_TRUE(strBackup.contains(QStringLiteral("买入测试")));
-    EXPECT_EQ(strBackup.count(QLatin1Char('\n')), 4) << "header, order, cancel, order";
+    EXPECT_EQ(host.backupText().count(QLatin1Char('\n')), 4) << "header, order, cancel, order";
     // Log lines name the source file within the project, not where the build machine kept it.
     const QString strLog = host.logFileText();
     EXPECT_TRUE(strLog.contains(QStringLiteral(" src/ui/paneloperations/")))
@@ -183,35 +172,19 @@ TEST(HostApp, ThousandFilesBackToBackEachOrderPlacedAndBackedUpExactlyOnce)
     }
 }
 
-// A file over the size limit is not read: it is left aside, and the console says where; the next file
-// is taken as usual. A limit that is not a size stops the host at start.
+// The size limit reaches the file monitor: a file over it is left aside, and the console says where.
 TEST(HostApp, FileOverTheSizeLimitIsLeftAsideWithAConsoleError)
 {
-    for (const char* szBad : {"0", "1X", "513M"})
-    {
-        QProcess process;
-        process.start(
-            QStringLiteral(BATCHORDER_HOST_EXE),
-            {QStringLiteral("--headless"), QStringLiteral("--max-file-size"), QLatin1String(szBad)});
-        ASSERT_TRUE(process.waitForFinished(20000));
-        EXPECT_EQ(process.exitCode(), 2) << szBad;
-        EXPECT_TRUE(process.readAllStandardError().contains("--max-file-size")) << szBad;
-    }
-
     CHostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
-                      QStringLiteral("--max-file-size"), QStringLiteral("1K")});
+                       QStringLiteral("--max-file-size"), QStringLiteral("1K")});
     ASSERT_TRUE(host.waitForOutput(QStringLiteral(" [system] start!"))) << host.stderrText().toStdString();
-    const QString strLine = QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,big\n");
-    ASSERT_TRUE(host.writeInstructions(strLine.repeated(1025 / strLine.size() + 1)));
+    ASSERT_TRUE(host.writeInstructions(kOrderLine.arg(QStringLiteral("big")).repeated(30)));
     const QString strAside = QFileInfo(host.inbox()).dir().filePath(QStringLiteral("orders_tmp1.csv"));
     ASSERT_TRUE(
         host.waitForOutput(QStringLiteral(" [error] 指令文件已留置在 %1: 超过大小上限(").arg(strAside)))
         << host.stdoutText().toStdString();
-    ASSERT_TRUE(host.writeInstructions(QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,small\n")));
-    ASSERT_TRUE(waitUntil([&] { return host.backupText().contains(QStringLiteral("small")); }));
     EXPECT_EQ(host.terminate(), 0);
     EXPECT_TRUE(QFile::exists(strAside));
-    EXPECT_FALSE(host.backupText().contains(QStringLiteral("big")));
 }
 
 // A crash at any moment keeps every line of a file taken: until its records are in the backup file,
@@ -253,7 +226,7 @@ TEST(HostApp, KillAtAnyMomentKeepsEveryLineInTheTemporaryFileOrTheBackup)
     const auto run = [&](int nDelayMSec) {
         CRun result;
         CHostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
-                          QStringLiteral("--log-config"), strLogConfig});
+                           QStringLiteral("--log-config"), strLogConfig});
         const QDir inbox = QFileInfo(host.inbox()).dir();
         const auto temporary = [&] {
             return inbox.entryList({QStringLiteral("orders_tmp*.csv")}, QDir::Files);
@@ -262,14 +235,11 @@ TEST(HostApp, KillAtAnyMomentKeepsEveryLineInTheTemporaryFileOrTheBackup)
             << host.stderrText().toStdString();
         EXPECT_TRUE(host.writeInstructions(strText));
         const auto start = Clock::now();
-        if (nDelayMSec >= 0)
-        {
+        if (nDelayMSec >= 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(nDelayMSec));
             ::kill(static_cast<pid_t>(host.process().processId()), SIGKILL);
             EXPECT_TRUE(host.process().waitForFinished(20000));
-        }
-        else
-        {
+        } else {
             // Handled: taken, every row in the backup and the temporary file gone.
             EXPECT_TRUE(waitUntil(
                 [&] {
@@ -286,8 +256,7 @@ TEST(HostApp, KillAtAnyMomentKeepsEveryLineInTheTemporaryFileOrTheBackup)
         notes(host.backupText(), found);
         result.m_temporary = temporary();
         result.m_bAtPath = QFile::exists(host.inbox());
-        for (const QString& strName : result.m_temporary + QStringList{QFileInfo(host.inbox()).fileName()})
-        {
+        for (const QString& strName : result.m_temporary + QStringList{QFileInfo(host.inbox()).fileName()}) {
             QFile file(inbox.filePath(strName));
             if (file.open(QIODevice::ReadOnly))
                 notes(QTextCodec::codecForName("GBK")->toUnicode(file.readAll()), found);
@@ -307,8 +276,7 @@ TEST(HostApp, KillAtAnyMomentKeepsEveryLineInTheTemporaryFileOrTheBackup)
     delays.push_back(3 * nHandledMSec);
     int nInTheMiddle = 0;
     bool bHandled = false;
-    for (int nDelayMSec : delays)
-    {
+    for (int nDelayMSec : delays) {
         const CRun killed = run(nDelayMSec);
         EXPECT_EQ(killed.m_nMissing, 0)
             << "killed " << nDelayMSec
@@ -462,8 +430,8 @@ TEST(HostAppPermissions, DataDirectoryIsOwnerOnlyWhateverTheUmask)
         SCOPED_TRACE(nUmask);
         const mode_t nPrevious = ::umask(nUmask);
         CHostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
-                          QStringLiteral("--auto-dispatch"), QStringLiteral("--listen"),
-                          QStringLiteral("bo.sock")});
+                           QStringLiteral("--auto-dispatch"), QStringLiteral("--listen"),
+                           QStringLiteral("bo.sock")});
         ::umask(nPrevious);
         ASSERT_TRUE(host.waitForOutput(QStringLiteral(" [system] start!")))
             << host.stderrText().toStdString();
@@ -494,26 +462,12 @@ TEST(HostAppPermissions, DataDirectoryIsOwnerOnlyWhateverTheUmask)
 
 // ---- Socket: texts arrive and are placed; the socket neither destroys files nor gives up.
 
-TEST(HostAppSocket, ShortcutTextsArriveAndAutomaticDispatchPlacesThemWithoutWatch)
-{
-    CHostProcess host(
-        {QStringLiteral("--listen"), QStringLiteral("bo.sock"), QStringLiteral("--auto-dispatch")});
-    const QString strSocket = host.dataDir() + QStringLiteral("/bo.sock");
-    ASSERT_TRUE(waitUntil([&] { return QFile::exists(strSocket); })) << host.stderrText().toStdString();
-
-    EXPECT_EQ(host.send(strSocket, "BatchOrder:" + kOrderLine.arg(QStringLiteral("by socket")).toUtf8()),
-              QByteArray("OK taken\n"));
-    EXPECT_TRUE(host.send(strSocket, kOrderLine.toUtf8()).startsWith("ERROR"));
-    ASSERT_TRUE(waitUntil([&] {
-        host.drain();
-        return host.journalNotes() == QStringList{QStringLiteral("by socket")};
-    })) << host.stdoutText().toStdString();
-    EXPECT_EQ(host.terminate(), 0);
-}
-
+// A second host cannot take the socket or any other file; the first keeps its socket, and the texts it
+// takes are placed by automatic dispatch without a watched file.
 TEST(HostAppSocket, NameThatIsNotAFreeSocketIsRefusedAndLeftAlone)
 {
-    CHostProcess first({QStringLiteral("--listen"), QStringLiteral("bo.sock")});
+    CHostProcess first(
+        {QStringLiteral("--listen"), QStringLiteral("bo.sock"), QStringLiteral("--auto-dispatch")});
     const QString strSocket = first.dataDir() + QStringLiteral("/bo.sock");
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(strSocket); })) << first.stderrText().toStdString();
     const QString strNotes = first.dataDir() + QStringLiteral("/notes.txt");
@@ -541,9 +495,14 @@ TEST(HostAppSocket, NameThatIsNotAFreeSocketIsRefusedAndLeftAlone)
     EXPECT_EQ(kept.readAll(), QByteArray("keep me"));
     EXPECT_EQ(first.journalRows(QStringLiteral("SELECT COUNT(*) FROM orders")),
               QStringList{QStringLiteral("0")});
-    EXPECT_EQ(first.send(strSocket, "BatchOrder:" + kOrderLine.arg(QString()).toUtf8()),
+    EXPECT_EQ(first.send(strSocket, "BatchOrder:" + kOrderLine.arg(QStringLiteral("by socket")).toUtf8()),
               QByteArray("OK taken\n"))
         << "the first host still has its socket";
+    EXPECT_TRUE(first.send(strSocket, kOrderLine.toUtf8()).startsWith("ERROR"));
+    ASSERT_TRUE(waitUntil([&] {
+        first.drain();
+        return first.journalNotes() == QStringList{QStringLiteral("by socket")};
+    })) << first.stdoutText().toStdString();
     EXPECT_EQ(first.terminate(), 0);
 }
 

@@ -169,16 +169,6 @@ protected:
     std::unique_ptr<CHostMainWindow> m_pWindow;
 };
 
-TEST_F(HostWindowTest, PanelInTheMiddleJournalInADock)
-{
-    CHostMainWindow& window = openWindow();
-    EXPECT_EQ(window.centralWidget(), window.panel());
-    auto* pDock = window.findChild<QDockWidget*>();
-    ASSERT_NE(pDock, nullptr);
-    EXPECT_EQ(pDock->widget(), window.journalView());
-    EXPECT_EQ(pDock->windowTitle(), QStringLiteral("委托流水"));
-}
-
 TEST_F(HostWindowTest, ThemeAppliesToEveryWidgetAndIsRemembered)
 {
     CHostMainWindow& window = openWindow();

@@ -5,9 +5,9 @@
 
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
-#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -18,17 +18,36 @@
 
 CHostProcess::CHostProcess(const QStringList& extraArguments, const QString& strDataDir,
                            const QString& strStdoutFile)
+    : CHostProcess([&] {
+          CStart start;
+          start.m_arguments = extraArguments;
+          if (!strDataDir.isEmpty())
+              start.m_strDataDir = strDataDir;
+          start.m_strStdoutFile = strStdoutFile;
+          return start;
+      }())
 {
-    m_strData = strDataDir.isEmpty() ? m_dir.filePath(QStringLiteral("data")) : strDataDir;
-    m_strInbox = m_dir.filePath(QStringLiteral("inbox/orders.csv"));
-    QStringList arguments{QStringLiteral("--headless"), QStringLiteral("--profile"),
-                          CTestHost::sampleProfilePath(), QStringLiteral("--data-dir"), m_strData};
-    m_process.setProgram(QStringLiteral(BATCHORDER_HOST_EXE));
-    m_process.setArguments(arguments + extraArguments);
+}
+
+CHostProcess::CHostProcess(const CStart& start)
+{
+    const QDir dir(m_dir.path());
+    m_strData = dir.filePath(start.m_strDataDir);
+    m_strInbox = dir.filePath(start.m_strInbox);
+    QStringList arguments;
+    if (start.m_bHeadless)
+        arguments << QStringLiteral("--headless");
+    if (start.m_bSampleProfile)
+        arguments << QStringLiteral("--profile") << CTestHost::sampleProfilePath();
+    arguments << QStringLiteral("--data-dir") << m_strData;
+    m_process.setProgram(start.m_strProgram.isEmpty() ? QStringLiteral(BATCHORDER_HOST_EXE)
+                                                      : start.m_strProgram);
+    m_process.setArguments(arguments + start.m_arguments);
     m_process.setWorkingDirectory(m_dir.path());
+    m_process.setProcessEnvironment(start.m_environment);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
-    if (!strStdoutFile.isEmpty())
-        m_process.setStandardOutputFile(strStdoutFile);
+    if (!start.m_strStdoutFile.isEmpty())
+        m_process.setStandardOutputFile(start.m_strStdoutFile);
     m_process.start();
 }
 

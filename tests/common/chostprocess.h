@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -12,6 +13,21 @@
 class CHostProcess
 {
 public:
+    // How a host is started where the defaults do not fit: another program (an installed one), its own
+    // profile, a window, another environment, other names in the temporary directory.
+    struct CStart
+    {
+        QStringList m_arguments;                                 // after the ones below
+        QString m_strProgram;                                    // the build's host when empty
+        bool m_bHeadless = true;                                 // --headless
+        bool m_bSampleProfile = true;                            // --profile with the sample profile
+        QString m_strDataDir = QStringLiteral("data");           // --data-dir; relative to the directory
+        QString m_strInbox = QStringLiteral("inbox/orders.csv"); // where writeInstructions puts files
+        QString m_strStdoutFile;                                 // collected as it comes when empty
+        QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    };
+    explicit CHostProcess(const CStart& start);
+
     // The data directory is a fresh one unless given; stdout goes to a file of the caller's choosing
     // when one is named, and is collected as it comes otherwise.
     explicit CHostProcess(const QStringList& extraArguments, const QString& strDataDir = QString(),

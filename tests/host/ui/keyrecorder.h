@@ -52,12 +52,6 @@ public:
         return m_changed.wait_for(lock, timeout, [&] { return m_keys.size() >= nCount; });
     }
 
-    void clear()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_keys.clear();
-    }
-
 private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
