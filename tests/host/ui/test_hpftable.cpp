@@ -122,11 +122,11 @@ TEST(HpfTableModel, OnlyAChangeSetsTheUpdatedFlag)
         {&keepFirst, [&] { keepFirst.addData(pA); }, true},
         {&keepFirst, [&] { keepFirst.addData(pA2); }, false},
     };
-    int nRow = 0;
-    for (const auto& [pModel, change, bUpdated] : rows) {
+    for (size_t nRow = 0; nRow < std::size(rows); ++nRow) {
+        const auto& [pModel, change, bUpdated] = rows[nRow];
         pModel->setUpdated(false);
         change();
-        EXPECT_EQ(pModel->updated(), bUpdated) << "row " << nRow++;
+        EXPECT_EQ(pModel->updated(), bUpdated) << "row " << nRow;
     }
     EXPECT_EQ(model.getDataByKey(QStringLiteral("a")), nullptr);
     EXPECT_EQ(keepFirst.getDataByKey(QStringLiteral("a")), pA);
