@@ -493,41 +493,4 @@ TEST(TableModel, ElevenColumnsWithNamesAndValueTypes)
     EXPECT_EQ(types, (QList<int>{0, 10, 10, 10, 2, 2, 4, 6, 10, 2, 10, 10, 0}));
 }
 
-// Rows are built and added on one thread (the announcing one) while another changes the records'
-// status and the GUI thread refreshes and reads the table.
-TEST_F(PanelTest, RowsBuiltOnAnotherThreadAreReadOnTheGuiThread)
-{
-    std::vector<boost::shared_ptr<CBatchOrderData>> records;
-    for (int i = 0; i < 500; ++i)
-        records.push_back(boost::make_shared<CBatchOrderData>(
-            QStringLiteral("23,0,10.5,600000,%1,8880000001,2,2").arg(i + 1)));
-    CBatchOrderTableModel model;
-    WQ::CStandardHpfTable table(12, nullptr, WQ::CStandardHpfTable::MENU_ALL);
-    table.setDataModel(&model);
-    std::atomic<bool> bDone{false};
-    std::thread dispatcher([&] {
-        for (auto& pRecord : records)
-            pRecord->m_nStatus = 1;
-    });
-    std::thread announcer([&] {
-        for (const auto& pRecord : records)
-            model.addData(CBatchOrderTableData::build(*pRecord));
-        bDone = true;
-    });
-    int nCellsRead = 0;
-    while (!bDone || model.updated()) {
-        if (model.updated()) {
-            model.setUpdated(false);
-            table.updateTable();
-            for (int nRow = 0; nRow < table.rowCount(); ++nRow)
-                nCellsRead += table.cellText(nRow, 5).isEmpty() ? 0 : 1;
-        }
-    }
-    dispatcher.join();
-    announcer.join();
-    table.updateTable();
-    EXPECT_EQ(table.rowCount(), 500);
-    EXPECT_GT(nCellsRead, 0);
-}
-
 } // namespace
