@@ -288,9 +288,8 @@ QStringList notesOf(const Batch& records, int32_t nStatus)
 {
     QStringList names;
     for (const auto& pData : records) {
-        if (pData->m_nStatus == nStatus) {
+        if (pData->m_nStatus == nStatus)
             names << pData->m_strNote;
-        }
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -306,9 +305,8 @@ std::thread announcer(const Batch& records, unsigned nSeed, bool bDispatch, cons
     return std::thread([records, nSeed, bDispatch, pGo, pStop] {
         std::mt19937 random(nSeed);
         CBatchOrderManager* pManager = CBatchOrderManager::instance();
-        while (!pGo->load()) {
+        while (!pGo->load())
             std::this_thread::yield();
-        }
         do {
             Batch shuffled = records;
             std::shuffle(shuffled.begin(), shuffled.end(), random);
@@ -320,9 +318,8 @@ std::thread announcer(const Batch& records, unsigned nSeed, bool bDispatch, cons
                         std::remove_if(batch.begin(), batch.end(),
                                        [](const auto& pData) { return pData->m_strNote.endsWith('0'); }),
                         batch.end());
-                    for (const auto& pData : batch) {
+                    for (const auto& pData : batch)
                         pData->m_nStatus = 1;
-                    }
                 }
                 pManager->m_sigNewDatas(batch);
                 i += nSize;
@@ -360,16 +357,14 @@ TEST_F(PanelTest, ConcurrentAnnouncementsLeaveEveryRecordInTheTableOfItsStatus)
 TEST_F(PanelTest, PanelDestroyedWhileAnnouncementsArriveIsLeftAlone)
 {
     Batch records = parsedRecords(200);
-    for (int i = 0; i < records.size(); i += 2) {
+    for (int i = 0; i < records.size(); i += 2)
         records[i]->m_nStatus = 1;
-    }
     Panel survivor;
     const std::atomic<bool> go{true};
     std::atomic<bool> stop{false};
     std::vector<std::thread> threads;
-    for (unsigned nSeed = 1; nSeed <= 3; ++nSeed) {
+    for (unsigned nSeed = 1; nSeed <= 3; ++nSeed)
         threads.push_back(announcer(records, nSeed, false, &go, &stop));
-    }
     for (int i = 0; i < 25; ++i) {
         auto pPanel = std::make_unique<Panel>();
         pPanel->show();
@@ -378,9 +373,8 @@ TEST_F(PanelTest, PanelDestroyedWhileAnnouncementsArriveIsLeftAlone)
         QCoreApplication::processEvents();
     }
     stop = true;
-    for (std::thread& thread : threads) {
+    for (std::thread& thread : threads)
         thread.join();
-    }
     QCoreApplication::processEvents();
     EXPECT_EQ(pending(survivor), notesOf(records, 0));
     EXPECT_EQ(processed(survivor), notesOf(records, 1));

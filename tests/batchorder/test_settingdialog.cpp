@@ -270,9 +270,8 @@ TEST_F(SettingDialogTest, AlgorithmParameterTextOpensOneDialogAndRaisesItAgain)
     auto algoDialogs = [] {
         QList<CDbfAlgoParamsSettingDialog*> dialogs;
         for (QWidget* pWidget : QApplication::allWidgets()) {
-            if (auto* pDialog = qobject_cast<CDbfAlgoParamsSettingDialog*>(pWidget)) {
+            if (auto* pDialog = qobject_cast<CDbfAlgoParamsSettingDialog*>(pWidget))
                 dialogs << pDialog;
-            }
         }
         return dialogs;
     };
