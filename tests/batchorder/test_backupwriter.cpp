@@ -150,8 +150,9 @@ protected:
             ASSERT_TRUE(QFile::rename(strFile + ".saved", strFile));
             return;
         }
-        if (GetParam().m_eFault == DIRECTORY_IS_A_FILE)
+        if (GetParam().m_eFault == DIRECTORY_IS_A_FILE) {
             ASSERT_TRUE(QFile::remove(strDir));
+        }
         EXPECT_FALSE(QFileInfo::exists(strDir)) << "the writer created the directory";
         ASSERT_TRUE(QDir().rename(strDir + ".saved", strDir));
     }

@@ -440,8 +440,9 @@ TEST_F(PanelTest, RowCellsShowTheInstruction)
         const QStringList expected = QString::fromUtf8(row[2]).split(QLatin1Char('|'));
         ASSERT_EQ(expected.size(), 11);
         for (int nColumn = 0; nColumn < 11; ++nColumn) {
-            if (expected[nColumn] != QStringLiteral("*"))
+            if (expected[nColumn] != QStringLiteral("*")) {
                 EXPECT_EQ(pRow->getDisplayQString(nColumn), expected[nColumn]) << "column " << nColumn;
+            }
         }
         EXPECT_EQ(pRow->qsKey(), CBatchOrderTableData::makeQsKey(data.m_nSeq));
     }

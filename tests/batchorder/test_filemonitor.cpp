@@ -549,8 +549,9 @@ TEST_P(CRefusedEntryTest, RefusedOnceThenTheNextFileIsTaken)
     m_monitor.startCsvMonitor();
     ASSERT_TRUE(waitUntil([&] { return !messages().isEmpty(); })) << "nothing reported";
     // New permissions do not make it another entry (a link's are its target's).
-    if (!S_ISLNK(before.st_mode))
+    if (!S_ISLNK(before.st_mode)) {
         ASSERT_EQ(::chmod(path.constData(), 0640), 0);
+    }
     EXPECT_FALSE(waitUntil([&] { return messages().size() > 1; }, 100ms)) << "reported more than once";
     struct stat after = {};
     EXPECT_TRUE(::lstat(path.constData(), &after) == 0 && after.st_ino == before.st_ino) << "it was moved";
