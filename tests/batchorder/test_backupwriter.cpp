@@ -113,9 +113,8 @@ enum EFault
     DIRECTORY_IS_A_FILE, // the open fails
 };
 
-struct CFaultRow
+struct CFaultRow : CNamedRow
 {
-    const char* m_szName;
     EFault m_eFault;
 };
 

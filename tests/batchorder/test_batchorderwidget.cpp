@@ -119,9 +119,8 @@ TEST_F(PanelTest, LaysOutTablesConsoleButtonAndToolBar)
     }
 }
 
-struct ModulesRow
+struct ModulesRow : CNamedRow
 {
-    const char* m_szName;
     QStringList m_modules;
     bool m_bNoteShown;
     bool m_bNote1Shown;

@@ -181,9 +181,8 @@ protected:
 
 // ---- the file as a whole ------------------------------------------------------------------------------
 
-struct CFormatRow
+struct CFormatRow : CNamedRow
 {
-    const char* m_szName;
     QByteArray m_bytes;
     QStringList m_expectedLines;
     const char* m_szFileName = "orders.csv";
@@ -392,9 +391,8 @@ enum ELeftAside
     UNREADABLE,
 };
 
-struct CLeftAsideRow
+struct CLeftAsideRow : CNamedRow
 {
-    const char* m_szName;
     ELeftAside m_eKind;
     const char* m_szReason; // in the console message
 };
@@ -489,9 +487,8 @@ enum EEntry
     DEVICE,
 };
 
-struct CEntryRow
+struct CEntryRow : CNamedRow
 {
-    const char* m_szName;
     EEntry m_eEntry;
     const char* m_szLogged; // what the log calls it
 };
@@ -615,9 +612,8 @@ struct CThrottleEvent
     const char* m_szError; // null: the condition is over
 };
 
-struct CThrottleRow
+struct CThrottleRow : CNamedRow
 {
-    const char* m_szName;
     std::vector<CThrottleEvent> m_events;
     CTexts m_expected; // the lines to log, over all events, at an interval of 5 s
 };

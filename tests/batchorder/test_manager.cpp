@@ -232,9 +232,8 @@ TEST(ManagerInit, AFailedConstructionLeavesNothingConnected)
 namespace {
 
 // Work that reaches the manager from another thread, queued on the strand behind a task that waits.
-struct CQueuedRow
+struct CQueuedRow : CNamedRow
 {
-    const char* m_szName;
     std::function<void(CTestManager&)> m_prepare;
     std::function<void(CBatchOrderManager*)> m_queue;
 };
@@ -275,9 +274,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, ManagerDestroyedWithWorkQueued, ::testing::Values
 namespace {
 
 // Work on the manager under way on another thread, held inside its announcement of changed records.
-struct CRunningRow
+struct CRunningRow : CNamedRow
 {
-    const char* m_szName;
     std::function<void(CTestManager&)> m_prepare;
     // Starts the work; a thread it runs on is returned to be joined.
     std::function<std::thread(CBatchOrderManager*)> m_start;

@@ -74,9 +74,8 @@ protected:
     CBatchOrderManager* m_pManager = m_setup.manager();
 };
 
-struct BannerRow
+struct BannerRow : CNamedRow
 {
-    const char* m_szName;
     bool m_bRunning;
     const char* m_szPath;
     const char* m_szKey;

@@ -150,9 +150,8 @@ TEST_F(SettingDialogTest, EditsWriteTheirSettingAndReport)
     EXPECT_EQ(consoleTexts().last(), QStringLiteral("[system] 用户设置监控路径为 /新/orders.csv"));
 }
 
-struct MonitorRow
+struct MonitorRow : CNamedRow
 {
-    const char* m_szName;
     bool m_bShortcut;
     const char* m_szStateStopped; // controlState() after stopping again
 };
@@ -206,9 +205,8 @@ TEST_F(SettingDialogTest, MonitorButtonShowsTheStateOfTheMoment)
     EXPECT_EQ(keyEdit()->text(), QStringLiteral("F9"));
 }
 
-struct FileRow
+struct FileRow : CNamedRow
 {
-    const char* m_szName;
     bool m_bAccept;
 };
 

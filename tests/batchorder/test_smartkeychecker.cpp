@@ -76,9 +76,8 @@ protected:
 };
 
 // After a fire has set the flag: what the next check leaves, and what becomes of a record read then.
-struct CNextCheckCase
+struct CNextCheckCase : CNamedRow
 {
-    const char* m_szName;
     bool m_bMonitor;   // the monitoring condition holds at the next check
     bool m_bTriggered; // the flag after it: a record read while it is set goes out at once
 };

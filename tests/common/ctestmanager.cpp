@@ -61,6 +61,8 @@ TC::CBatchOrderManager* CTestManager::takeManager()
 QStringList CTestManager::consoleTexts() const
 {
     QStringList texts;
+    if (!m_pManager)
+        return texts;
     for (const auto& pMsg : m_pManager->getConsoleModel()->getAllMsgs())
         texts << pMsg->getMsg().mid(13); // "hh:mm:ss.zzz "
     return texts;
