@@ -2,13 +2,13 @@
 #include "cbatchorderdata.h"
 
 #include "common/ctesthost.h"
+#include "common/rowname.h"
 #include "common/waituntil.h"
 
 #include <boost/make_shared.hpp>
 
 #include <gtest/gtest.h>
 
-#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -69,16 +69,6 @@ protected:
     boost::signals2::scoped_connection m_connection;
 };
 
-TEST_F(CBackupWriterTest, FileIsNamedAfterTodayInTheBatchOrderDirectory)
-{
-    const QString strToday = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
-    const QString strName = m_writer.backupFileName();
-    // Unless midnight passed in between.
-    EXPECT_TRUE(strName == m_host.batchOrderDir() + "/batchOrder_back_" + strToday + ".csv" ||
-                strToday != QDate::currentDate().toString(QStringLiteral("yyyyMMdd")))
-        << strName.toStdString();
-}
-
 // Orders, cancels and tasks each leave one row, in line order; null entries are skipped. The header
 // comes only with the batch that creates the file, the mark whenever a batch starts an empty file.
 TEST_F(CBackupWriterTest, HeaderOnlyFromTheBatchThatCreatesTheFile)
@@ -123,16 +113,10 @@ enum EFault
     DIRECTORY_IS_A_FILE, // the open fails
 };
 
-struct CFaultRow
+struct CFaultRow : CNamedRow
 {
-    const char* m_szName;
     EFault m_eFault;
 };
-
-void PrintTo(const CFaultRow& row, std::ostream* pStream)
-{
-    *pStream << row.m_szName;
-}
 
 class CBackupFaultTest : public CBackupWriterTest, public ::testing::WithParamInterface<CFaultRow>
 {
@@ -142,8 +126,7 @@ protected:
     {
         const QString strDir = m_host.batchOrderDir();
         const QString strFile = m_writer.backupFileName();
-        switch (GetParam().m_eFault)
-        {
+        switch (GetParam().m_eFault) {
         case DISK_FULL:
             ASSERT_TRUE(QFile::rename(strFile, strFile + ".saved"));
             ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), strFile));
@@ -161,14 +144,12 @@ protected:
     {
         const QString strDir = m_host.batchOrderDir();
         const QString strFile = m_writer.backupFileName();
-        if (GetParam().m_eFault == DISK_FULL)
-        {
+        if (GetParam().m_eFault == DISK_FULL) {
             ASSERT_TRUE(QFile::remove(strFile));
             ASSERT_TRUE(QFile::rename(strFile + ".saved", strFile));
             return;
         }
-        if (GetParam().m_eFault == DIRECTORY_IS_A_FILE)
-        {
+        if (GetParam().m_eFault == DIRECTORY_IS_A_FILE) {
             ASSERT_TRUE(QFile::remove(strDir));
         }
         EXPECT_FALSE(QFileInfo::exists(strDir)) << "the writer created the directory";
@@ -208,8 +189,7 @@ TEST_P(CBackupFaultTest, OneErrorPerSpellAndOneNoteOnRecovery)
     heal();
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, CBackupFaultTest, ::testing::ValuesIn(kFaultRows),
-                         [](const auto& info) { return std::string(info.param.m_szName); });
+INSTANTIATE_TEST_SUITE_P(Rows, CBackupFaultTest, ::testing::ValuesIn(kFaultRows), rowName);
 
 // The temporary copies of instruction files go once the backup is synced, on the writer's thread while
 // more batches are appended; a sync that fails keeps them and says so.
@@ -217,13 +197,11 @@ TEST_F(CBackupWriterTest, QueuedFilesGoOnceTheBackupIsSynced)
 {
     constexpr int kBatches = 100;
     const auto fileOf = [&](int i) { return m_host.dataDir() + QStringLiteral("/orders_tmp%1.csv").arg(i); };
-    for (int i = 0; i <= kBatches; ++i)
-    {
+    for (int i = 0; i <= kBatches; ++i) {
         QFile file(fileOf(i));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
-    for (int i = 0; i < kBatches; ++i)
-    {
+    for (int i = 0; i < kBatches; ++i) {
         append(QStringLiteral("23,5,10,600000,100,,,,,batch%1").arg(i));
         m_writer.removeOnceSynced(fileOf(i));
     }

@@ -1,9 +1,8 @@
 #include "cbatchorderdata.h"
 #include "cbatchordermanager.h"
-#include "cbatchordermessagemodel.h"
 
 #include "common/clogcapture.h"
-#include "common/ctesthost.h"
+#include "common/ctestmanager.h"
 #include "trading/tradercenter.h"
 
 #include <gtest/gtest.h>
@@ -61,20 +60,13 @@ public:
 class CBatchOrderDataTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        TC::CBatchOrderManager::initInstance(nullptr);
-        takeMessages();
-        m_host.orderService().addBatchOrderStrategy(999);
-    }
+    CBatchOrderDataTest() { m_setup.host().orderService().addBatchOrderStrategy(999); }
 
     // The console lines reported since the last call, each as "[level] text" without its time.
     QStringList takeMessages()
     {
-        const auto all = TC::CBatchOrderManager::instance()->getConsoleModel()->getAllMsgs();
-        QStringList texts;
-        for (size_t i = m_nSeenMsgs; i < all.size(); ++i)
-            texts << all[i]->getMsg().mid(all[i]->getMsg().indexOf(QLatin1Char(' ')) + 1);
+        const QStringList all = m_setup.consoleTexts();
+        const QStringList texts = all.mid(m_nSeenMsgs);
         m_nSeenMsgs = all.size();
         return texts;
     }
@@ -84,11 +76,11 @@ protected:
         EXPECT_EQ(takeMessages(), QStringList{"[error] " + strText});
         EXPECT_EQ(m_log.contains("[order ] " + strText.toStdString()), bLogged);
     }
-    CRecordingOrderService& recorder() { return *m_host.recorder(); }
+    CRecordingOrderService& recorder() { return m_setup.recorder(); }
 
     CLogCapture m_log;
-    CTestHost m_host;
-    size_t m_nSeenMsgs = 0;
+    CTestManager m_setup;
+    int m_nSeenMsgs = 0;
 };
 
 // Columns past EXTRAPARAM are ignored. In the backup row VOLUME holds the number, COMMAND_ID the text as
@@ -98,10 +90,12 @@ TEST_F(CBatchOrderDataTest, ReadsColumnsAndSerialisesInBackupColumnOrder)
     EXPECT_EQ(CBatchOrderData::columnNames().join(','),
               "ORDER_TYPE,PRICE_TYPE,MODE_PRICE,STOCK_CODE,VOLUME,ACCOUNT_ID,ACT_TYPE,BROKERTYPE,STRATEGY,"
               "NOTE,NOTE1,TRADEPARAM,COMMAND_ID,BASKETPATH,INSERTTIME,EXTRAPARAM");
-    const CBatchOrderData data(QStringLiteral("23,5,10.5,600000,-5,8880000001,2,2,策略,备注,k=v,-1,b.csv,x,c14"));
+    const CBatchOrderData data(
+        QStringLiteral("23,5,10.5,600000,-5,8880000001,2,2,策略,备注,k=v,-1,b.csv,x,c14"));
     EXPECT_EQ(data.m_nStatus, 0);
-    EXPECT_EQ(data.toString(), QStringLiteral("23,5,10.5,600000,18446744073709551611,8880000001,49,2,策略,备注,,"
-                                              "k=v,-5,b.csv,-1,x"));
+    EXPECT_EQ(data.toString(),
+              QStringLiteral("23,5,10.5,600000,18446744073709551611,8880000001,49,2,策略,备注,,"
+                             "k=v,-5,b.csv,-1,x"));
     EXPECT_EQ(data.toStdString(), data.toString().toUtf8().toStdString());
 
     // A short line leaves the missing fields as they were; a quoted comma stays in its column.
@@ -124,12 +118,13 @@ TEST_F(CBatchOrderDataTest, RejectsOnlyLinesOlderThanSixtySeconds)
     const CRow rows[] = {{"ExactlySixtySecondsOldPasses", QString::number(kNow - 60), "accepted"},
                          {"SixtyOneSecondsOldIsStale", QString::number(kNow - 61), "stale"},
                          {"FuturePasses", QString::number(kNow + 86400), "accepted"},
-                         {"EmptyPasses", "", "accepted"}, {"NonNumericPasses", "abc", "accepted"},
-                         {"MinusOneMeansUnstamped", "-1", "accepted"}, {"MinusTwoIsStale", "-2", "stale"},
+                         {"EmptyPasses", "", "accepted"},
+                         {"NonNumericPasses", "abc", "accepted"},
+                         {"MinusOneMeansUnstamped", "-1", "accepted"},
+                         {"MinusTwoIsStale", "-2", "stale"},
                          {"SmallestNumberIsStaleWithoutOverflow", QString::number(LLONG_MIN), "stale"}};
     TC::CBatchOrderDataClockOverride clock([] { return kNow; });
-    for (const CRow& row : rows)
-    {
+    for (const CRow& row : rows) {
         SCOPED_TRACE(row.m_szName);
         const QString strLine = stamped({"1", "5", "10", "600000", "100"}, row.m_strIn) + ",b.csv";
         EXPECT_EQ(CBatchOrderData().parse(strLine) ? "accepted" : "stale", row.m_strOut);
@@ -146,16 +141,23 @@ TEST_F(CBatchOrderDataTest, RejectsOnlyLinesOlderThanSixtySeconds)
 // Out: the status the line leaves (0 order, 4 cancel, 5 task) and the calls it made, or "illegal".
 TEST_F(CBatchOrderDataTest, ClassifiesByTheExactOrderTypeText)
 {
-    const CRow rows[] = {
-        {"OrderTypeNumber", "23", "0"}, {"ZeroIsAnOrder", "0", "0"}, {"LeadingZeroCancelCode", "0200", "0"},
-        {"PlusSignedNumber", "+5", "0"}, {"Code200", "200", "4 cancel"}, {"Task208", "208", "5 task"},
-        {"CancelWord", "cancel_order", "4 cancel"}, {"CapitalisedCancelWord", "Cancel_order", "illegal"},
-        {"CancelByNumber", "cancel_order_number", "4 cancel by number"}, {"Task209", "209", "5 task"},
-        {"Task210", "210", "5 task"}, {"Negative", "-1", "illegal"}, {"Word", "abc", "illegal"},
-        {"Empty", "", "illegal"}, {"BackupHeaderRow", "ORDER_TYPE", "illegal"},
-        {"OnlyQuotes", "\"\"\"\"", "illegal"}};
-    for (const CRow& row : rows)
-    {
+    const CRow rows[] = {{"OrderTypeNumber", "23", "0"},
+                         {"ZeroIsAnOrder", "0", "0"},
+                         {"LeadingZeroCancelCode", "0200", "0"},
+                         {"PlusSignedNumber", "+5", "0"},
+                         {"Code200", "200", "4 cancel"},
+                         {"Task208", "208", "5 task"},
+                         {"CancelWord", "cancel_order", "4 cancel"},
+                         {"CapitalisedCancelWord", "Cancel_order", "illegal"},
+                         {"CancelByNumber", "cancel_order_number", "4 cancel by number"},
+                         {"Task209", "209", "5 task"},
+                         {"Task210", "210", "5 task"},
+                         {"Negative", "-1", "illegal"},
+                         {"Word", "abc", "illegal"},
+                         {"Empty", "", "illegal"},
+                         {"BackupHeaderRow", "ORDER_TYPE", "illegal"},
+                         {"OnlyQuotes", "\"\"\"\"", "illegal"}};
+    for (const CRow& row : rows) {
         const QString strLine = row.m_strIn + ",8880000001,ORD1,600000,100";
         const size_t nCancels = recorder().cancels().size();
         const size_t nTasks = recorder().taskCalls().size();
@@ -181,8 +183,7 @@ TEST_F(CBatchOrderDataTest, AccountTypeBecomesAnyUnlessAFullKeyNamesIt)
                          {"SixPartKeyUsesPartsZeroAndThree", "7____10____BR____3____88____x,,", "3||7"},
                          {"EightUnderscoresMakeAnEmptyPart", "7________BR____3____88,2,", "3|2|7"},
                          {"FourPartKeyChangesNothing", "7____10____BR____88,2,1", "49|2|1"}};
-    for (const CRow& row : rows)
-    {
+    for (const CRow& row : rows) {
         const CBatchOrderData data(QStringLiteral("1,5,10,600000,100,") + row.m_strIn);
         const QString strGot = data.m_strActType + '|' + data.m_strOrigActType + '|' + data.m_strBrokerType;
         EXPECT_EQ(strGot, row.m_strOut) << row.m_szName;
@@ -195,10 +196,10 @@ TEST_F(CBatchOrderDataTest, StrategySubstitutionReplacesOnlyAnExactMatch)
     const auto strategyOf = [](const char* szStrategy) {
         return CBatchOrderData(QStringLiteral("1,5,10,600000,100,,,,") + szStrategy).m_strStrategy;
     };
-    m_host.setStrategySubstitution(QStringLiteral("old"), QStringLiteral("新策略"));
+    m_setup.host().setStrategySubstitution(QStringLiteral("old"), QStringLiteral("新策略"));
     EXPECT_EQ(strategyOf("old"), QStringLiteral("新策略"));
     EXPECT_EQ(strategyOf("olds"), "olds");
-    m_host.setStrategySubstitution(QStringLiteral("old"), QString());
+    m_setup.host().setStrategySubstitution(QStringLiteral("old"), QString());
     EXPECT_EQ(strategyOf("old"), "old");
 }
 
@@ -217,8 +218,7 @@ TEST_F(CBatchOrderDataTest, CancelSendsTheResolvedAccountUnderTheBatchStrategy)
         {"DataCentreEmptyFallsBackToId", "cancel_order,8889,ORD1,,,,2,2", "8889|49", ""},
         {"NoDataCentreFallsBackToId", "cancel_order,8889,ORD1,,,,2,2", "8889|49"},
         {"EmptyBrokerTypeSkipsDataCentre", "cancel_order,8889,ORD1,,,,3,", "8889|49", "DC"}};
-    for (const CRow& row : rows)
-    {
+    for (const CRow& row : rows) {
         SCOPED_TRACE(row.m_szName);
         CFixedDataCenter dataCentre(row.m_szExtra ? row.m_szExtra : "");
         ttservice::TraderCenter::instance()->setDataCenter(row.m_szExtra ? &dataCentre : nullptr);
@@ -241,7 +241,8 @@ TEST_F(CBatchOrderDataTest, TaskLineSendsOneTaskWithMinusOne)
     EXPECT_EQ(CBatchOrderData(QStringLiteral("209,任务参数,ignored,600000,100,8880000001,2,2")).m_nStatus, 5);
     ASSERT_EQ(recorder().taskCalls().size(), 1u);
     const auto call = recorder().taskCalls()[0];
-    const std::vector<std::vector<std::string>> tasks{{"209", QStringLiteral("任务参数").toUtf8().toStdString()}};
+    const std::vector<std::vector<std::string>> tasks{
+        {"209", QStringLiteral("任务参数").toUtf8().toStdString()}};
     EXPECT_EQ(std::make_tuple(call.m_tasks, call.m_params, call.m_nStrategyNo),
               std::make_tuple(tasks, std::vector<int>{-1}, 999));
 }
@@ -251,15 +252,16 @@ TEST_F(CBatchOrderDataTest, TaskLineSendsOneTaskWithMinusOne)
 TEST_F(CBatchOrderDataTest, UnsentCancelsAndTasksAreStillAccepted)
 {
     const auto statuses = [] {
-        return std::make_pair(CBatchOrderData(QStringLiteral("cancel_order,888,ORD1,,,,2,2")).m_nStatus.load(),
-                              CBatchOrderData(QStringLiteral("210,arg")).m_nStatus.load());
+        return std::make_pair(
+            CBatchOrderData(QStringLiteral("cancel_order,888,ORD1,,,,2,2")).m_nStatus.load(),
+            CBatchOrderData(QStringLiteral("210,arg")).m_nStatus.load());
     };
     QString strError;
-    m_host.orderService().stopOrderStrategy(999, strError);
+    m_setup.host().orderService().stopOrderStrategy(999, strError);
     EXPECT_EQ(statuses(), std::make_pair(4, 5));
     utils::CManualSingletonT<TC::COrderService>::setInstance(nullptr);
     EXPECT_EQ(statuses(), std::make_pair(4, 5));
-    utils::CManualSingletonT<TC::COrderService>::setInstance(&m_host.orderService());
+    utils::CManualSingletonT<TC::COrderService>::setInstance(&m_setup.host().orderService());
     EXPECT_TRUE(recorder().cancels().empty() && recorder().taskCalls().empty() && takeMessages().isEmpty());
 }
 

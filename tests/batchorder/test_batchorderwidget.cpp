@@ -1,8 +1,12 @@
 #include "cbatchorderdata.h"
+#include "cbatchordermanager.h"
 #include "cbatchordersettingdialog.h"
+#include "cbatchordertabledata.h"
+#include "cbatchordertablemodel.h"
 #include "cbatchorderwidget.h"
 
-#include "batchorder/cpaneltestfixture.h"
+#include "common/ctestmanager.h"
+#include "common/rowname.h"
 #include "common/waituntil.h"
 #include "ui/cpushbutton.h"
 #include "ui/csplitbuttoncontainer.h"
@@ -10,6 +14,8 @@
 #include "ui/cstandardtabcontrol.h"
 
 #include <boost/make_shared.hpp>
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QFile>
@@ -37,32 +43,25 @@ QString orderLine(const QString& strNote)
     return QStringLiteral("23,0,10.50,600000,100,8880000001,2,2,,%1").arg(strNote);
 }
 
-class PanelTest : public CPanelTestFixture
+// Remarks n<nFrom>, n<nFrom + 1>, ..., and the order lines of the remarks, one a line.
+QStringList notes(int nFrom, int nCount)
+{
+    QStringList result;
+    for (int i = nFrom; i < nFrom + nCount; ++i)
+        result << QStringLiteral("n%1").arg(i);
+    return result;
+}
+QString orderLines(const QStringList& names)
+{
+    QStringList lines;
+    for (const QString& strName : names)
+        lines << orderLine(strName);
+    return lines.join(QLatin1Char('\n'));
+}
+
+class PanelTest : public ::testing::Test
 {
 protected:
-    // Lines through the manager's intake, announced on its strand.
-    void feed(const QStringList& lines)
-    {
-        ASSERT_TRUE(m_pManager->shortcutOrder(QStringLiteral("BatchOrder:") + lines.join(QLatin1Char('\n'))));
-        drainBatchOrderStrand();
-    }
-    static QStringList notes(int nFrom, int nCount)
-    {
-        QStringList result;
-        for (int i = nFrom; i < nFrom + nCount; ++i) {
-            result << QStringLiteral("n%1").arg(i);
-        }
-        return result;
-    }
-    static QStringList orderLines(const QStringList& names)
-    {
-        QStringList lines;
-        for (const QString& strName : names) {
-            lines << orderLine(strName);
-        }
-        return lines;
-    }
-
     static WQ::CStandardHpfTable* table(const Panel& panel, int nId)
     {
         return control<WQ::CStandardHpfTable>(&panel, nId);
@@ -73,9 +72,8 @@ protected:
         WQ::CStandardHpfTable* pTable = table(panel, nId);
         pTable->updateTable();
         QStringList result;
-        for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
+        for (int nRow = 0; nRow < pTable->rowCount(); ++nRow)
             result << pTable->cellText(nRow, 9);
-        }
         std::sort(result.begin(), result.end());
         return result;
     }
@@ -85,11 +83,10 @@ protected:
     {
         QTest::mouseClick(control<WQ::CPushButton>(&panel, nId), Qt::LeftButton);
     }
-    static QStringList sorted(QStringList list)
-    {
-        std::sort(list.begin(), list.end());
-        return list;
-    }
+
+    CTestManager m_setup;
+    CTestHost& m_host = m_setup.host();
+    CBatchOrderManager* m_pManager = m_setup.manager();
 };
 
 TEST_F(PanelTest, LaysOutTablesConsoleButtonAndToolBar)
@@ -103,78 +100,62 @@ TEST_F(PanelTest, LaysOutTablesConsoleButtonAndToolBar)
     auto* pOrder = control<WQ::CPushButton>(&panel, Panel::ID_ORDER_BUTTON);
     EXPECT_EQ(pOrder->geometry(), QRect(5, 559, 90, 36));
     EXPECT_EQ(pOrder->text(), QStringLiteral("下单"));
-    const QWidget* pToolBar = control<WQ::CPushButton>(&panel, Panel::ID_CLEAR_BUTTON)->parentWidget();
-    EXPECT_EQ(pToolBar->geometry(), QRect(110, 571, 690, 22));
-    EXPECT_EQ(control<WQ::CPushButton>(&panel, Panel::ID_CLEAR_BUTTON)->text(), QStringLiteral("清空待处理"));
+    const auto* pClear = control<WQ::CPushButton>(&panel, Panel::ID_CLEAR_BUTTON);
+    EXPECT_EQ(pClear->parentWidget()->geometry(), QRect(110, 571, 690, 22)) << "the tool bar";
+    EXPECT_EQ(pClear->text(), QStringLiteral("清空待处理"));
     EXPECT_EQ(control<WQ::CPushButton>(&panel, Panel::ID_CONSOLE_BUTTON)->text(), QStringLiteral("执行信息"));
     EXPECT_NE(control<WQ::CPushButton>(&panel, Panel::ID_SETTING_BUTTON), nullptr);
 
     auto* pTabs = panel.findChild<WQ::CStandardTabControl*>();
     ASSERT_EQ(pTabs->count(), 2);
-    EXPECT_EQ(pTabs->tabText(0), QStringLiteral("待处理"));
-    EXPECT_EQ(pTabs->tabText(1), QStringLiteral("已处理"));
+    EXPECT_EQ(pTabs->tabText(0) + '|' + pTabs->tabText(1), QStringLiteral("待处理|已处理"));
     EXPECT_EQ(pTabs->widget(0), table(panel, Panel::ID_PENDING_TABLE));
     EXPECT_EQ(pTabs->widget(1), table(panel, Panel::ID_PROCESSED_TABLE));
     EXPECT_FALSE(pSplit->isOpen(false)) << "the console starts closed";
-}
-
-TEST_F(PanelTest, QuantityAndPriceColumnsAreBold)
-{
-    feed({orderLine(QStringLiteral("n0"))});
-    Panel panel;
-    for (int nId : {Panel::ID_PENDING_TABLE, Panel::ID_PROCESSED_TABLE}) {
-        WQ::CStandardHpfTable* pTable = table(panel, nId);
-        if (nId == Panel::ID_PROCESSED_TABLE) {
-            click(panel, Panel::ID_CLEAR_BUTTON); // one row in each table in turn
-        }
-        pTable->updateTable();
-        ASSERT_EQ(pTable->rowCount(), 1);
-        const QAbstractItemModel* pModel = pTable->view()->model();
-        QString strBold;
-        for (int nColumn = 0; nColumn < 11; ++nColumn) {
-            strBold +=
-                pModel->data(pModel->index(0, nColumn), Qt::FontRole).value<QFont>().bold() ? 'B' : '.';
-        }
-        EXPECT_EQ(strBold, QStringLiteral(".....BB....")) << nId;
+    // The console button opens and closes it.
+    for (bool bOpen : {true, false, true}) {
+        click(panel, Panel::ID_CONSOLE_BUTTON);
+        EXPECT_EQ(pSplit->isOpen(false), bOpen);
     }
 }
 
-struct ModulesRow
+struct ModulesRow : CNamedRow
 {
-    const char* szName;
-    QStringList modules;
-    bool bNoteShown;
-    bool bNote1Shown;
+    QStringList m_modules;
+    bool m_bNoteShown;
+    bool m_bNote1Shown;
 };
 
-class PanelModules : public PanelTest, public ::testing::WithParamInterface<ModulesRow>
+// A host whose profile enables the row's feature modules.
+class PanelModules : public ::testing::TestWithParam<ModulesRow>
 {
+protected:
+    static QString writeProfile(const QTemporaryDir& dir, const QStringList& modules)
+    {
+        QFile sample(CTestHost::sampleProfilePath());
+        EXPECT_TRUE(sample.open(QIODevice::ReadOnly));
+        QJsonObject profile = QJsonDocument::fromJson(sample.readAll()).object();
+        profile[QStringLiteral("modules")] = QJsonArray::fromStringList(modules);
+        QFile file(dir.filePath(QStringLiteral("profile.json")));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(profile).toJson());
+        return file.fileName();
+    }
+
+    QTemporaryDir m_dir;
+    CTestManager m_setup{true, writeProfile(m_dir, GetParam().m_modules)};
 };
 
 TEST_P(PanelModules, RemarkColumnsFollowTheFeatureModules)
 {
     const ModulesRow& row = GetParam();
-    QFile sample(CTestHost::sampleProfilePath());
-    ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
-    QJsonObject profile = QJsonDocument::fromJson(sample.readAll()).object();
-    profile[QStringLiteral("modules")] = QJsonArray::fromStringList(row.modules);
-    QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("profile.json")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QJsonDocument(profile).toJson());
-    file.close();
-    TearDown();
-    m_pHost = std::make_unique<CTestHost>(CTestHost::RECORDING_SERVICE, file.fileName());
-    CBatchOrderManager::initInstance(nullptr);
-    m_pManager = CBatchOrderManager::instance();
-
     Panel panel;
     for (int nId : {Panel::ID_PENDING_TABLE, Panel::ID_PROCESSED_TABLE}) {
-        const WQ::CStandardHpfTable* pTable = table(panel, nId);
-        EXPECT_EQ(pTable->isColumnVisible(9), row.bNoteShown);
-        EXPECT_EQ(pTable->isColListVisible(9), row.bNoteShown) << "a hidden remark cannot be chosen";
-        EXPECT_EQ(pTable->isColumnVisible(10), row.bNote1Shown);
-        EXPECT_EQ(pTable->isColListVisible(10), row.bNote1Shown);
+        const auto* pTable = control<WQ::CStandardHpfTable>(&panel, nId);
+        EXPECT_EQ(pTable->isColumnVisible(9), row.m_bNoteShown);
+        EXPECT_EQ(pTable->isColListVisible(9), row.m_bNoteShown) << "a hidden remark cannot be chosen";
+        EXPECT_EQ(pTable->isColumnVisible(10), row.m_bNote1Shown);
+        EXPECT_EQ(pTable->isColListVisible(10), row.m_bNote1Shown);
         EXPECT_TRUE(pTable->isColumnVisible(8));
     }
 }
@@ -188,79 +169,58 @@ INSTANTIATE_TEST_SUITE_P(
         ModulesRow{"WithoutExtra", {"mdl_order", "mdl_order_command_remark"}, true, false},
         ModulesRow{
             "WithoutOrder", {"mdl_order_command_remark", "mdl_order_command_remark_extra"}, false, false}),
-    [](const ::testing::TestParamInfo<ModulesRow>& info) { return info.param.szName; });
+    rowName);
 
 TEST_F(PanelTest, NewPanelShowsEveryRecordInItsTableAtOnce)
 {
-    feed(orderLines(notes(0, 3)));
+    m_setup.intake(orderLines(notes(0, 3)));
     m_pManager->clearPending();
-    feed(orderLines(notes(3, 2)) + QStringList{QStringLiteral("cancel_order,8880000001,123456,,,,2,2")});
+    // A record without price type is reported and shown nowhere.
+    m_setup.intake(orderLines(notes(3, 2)) + QStringLiteral("\ncancel_order,8880000001,123456,,,,2,2\n"
+                                                            "23,,10.50,600000,100,8880000001,2,2,,bare"));
     Panel panel;
+    EXPECT_EQ(m_setup.consoleTexts().filter(QStringLiteral("[error] [参数错误] 报价方式为空!!")).size(), 1);
     // No refresh tick has run: the panel shows what it opens with straight away.
     EXPECT_EQ(table(panel, Panel::ID_PENDING_TABLE)->rowCount(), 2);
     EXPECT_EQ(pending(panel), notes(3, 2));
     EXPECT_EQ(processed(panel), QStringList{QString()} + notes(0, 3)) << "the cancel has no remark";
 }
 
+// The record keeps its cells, quantity and price in bold, from one table to the other.
 TEST_F(PanelTest, RecordMovesToProcessedWithTheSameCells)
 {
     Panel panel;
-    feed({orderLine(QStringLiteral("n0")), QStringLiteral("cancel_order,8880000001,123456,,,,2,2")});
+    // A cancel goes straight to processed.
+    m_setup.intake(orderLine("n0") + QStringLiteral("\ncancel_order,8880000001,123456,,,,2,2"));
     EXPECT_EQ(pending(panel), QStringList{QStringLiteral("n0")});
-    EXPECT_EQ(processed(panel), QStringList{QString()}) << "a cancel goes straight to processed";
-    const WQ::CStandardHpfTable* pPending = table(panel, Panel::ID_PENDING_TABLE);
-    QStringList cells;
-    for (int nColumn = 0; nColumn < 11; ++nColumn) {
-        cells << pPending->cellText(0, nColumn);
-    }
-    m_pHost->orderService().addBatchOrderStrategy(999);
-    click(panel, Panel::ID_ORDER_BUTTON);
-    EXPECT_EQ(consoleTexts().mid(consoleTexts().size() - 2),
-              (QStringList{QStringLiteral("用户手动触发下单按钮!"), QStringLiteral("用户下出 1 条指令!")}));
-    EXPECT_EQ(m_pHost->recorder()->orderCount(), 1);
-    EXPECT_EQ(pending(panel), QStringList());
-    EXPECT_EQ(processed(panel), (QStringList{QString(), QStringLiteral("n0")}));
-    const WQ::CStandardHpfTable* pProcessed = table(panel, Panel::ID_PROCESSED_TABLE);
-    for (int nRow = 0; nRow < pProcessed->rowCount(); ++nRow) {
-        if (pProcessed->cellText(nRow, 9) == QStringLiteral("n0")) {
-            for (int nColumn = 0; nColumn < 11; ++nColumn) {
-                EXPECT_EQ(pProcessed->cellText(nRow, nColumn), cells[nColumn]) << nColumn;
+    EXPECT_EQ(processed(panel), QStringList{QString()});
+    const auto cells = [&](int nId) {
+        const WQ::CStandardHpfTable* pTable = table(panel, nId);
+        const QAbstractItemModel* pModel = pTable->view()->model();
+        QStringList result;
+        for (int nRow = 0; nRow < pTable->rowCount(); ++nRow) {
+            if (pTable->cellText(nRow, 9) == QStringLiteral("n0")) {
+                for (int nColumn = 0; nColumn < 11; ++nColumn)
+                    result
+                        << pTable->cellText(nRow, nColumn) +
+                               (pModel->data(pModel->index(nRow, nColumn), Qt::FontRole).value<QFont>().bold()
+                                    ? "(bold)"
+                                    : "");
             }
         }
-    }
-}
-
-TEST_F(PanelTest, RecordWithoutPriceTypeIsReportedAndShownNowhere)
-{
-    Panel panel;
-    feed({QStringLiteral("23,,10.50,600000,100,8880000001,2,2,,bare"), orderLine(QStringLiteral("n0"))});
-    EXPECT_EQ(pending(panel), QStringList{QStringLiteral("n0")});
-    EXPECT_EQ(processed(panel), QStringList());
-    EXPECT_TRUE(consoleTexts().contains(QStringLiteral("[参数错误] 报价方式为空!!")));
-}
-
-TEST_F(PanelTest, ClearPendingEmptiesThePendingTableAtOnce)
-{
-    Panel panel;
-    feed(orderLines(notes(0, 4)));
-    EXPECT_EQ(pending(panel).size(), 4);
-    click(panel, Panel::ID_CLEAR_BUTTON);
-    // Read without a refresh: the button itself shows the change.
-    EXPECT_EQ(table(panel, Panel::ID_PENDING_TABLE)->rowCount(), 0);
-    EXPECT_EQ(table(panel, Panel::ID_PROCESSED_TABLE)->rowCount(), 4);
-    EXPECT_EQ(consoleTexts().last(), QStringLiteral("用户清空当前未处理数据!"));
-    feed(orderLines(notes(4, 1)));
-    EXPECT_EQ(pending(panel), notes(4, 1)) << "later records are pending again";
-}
-
-TEST_F(PanelTest, ConsoleButtonOpensAndClosesTheConsole)
-{
-    Panel panel;
-    auto* pSplit = panel.findChild<WQ::CSplitButtonContainer*>();
-    for (bool bOpen : {true, false, true}) {
-        click(panel, Panel::ID_CONSOLE_BUTTON);
-        EXPECT_EQ(pSplit->isOpen(false), bOpen);
-    }
+        return result;
+    };
+    const QStringList before = cells(Panel::ID_PENDING_TABLE);
+    ASSERT_EQ(before.size(), 11);
+    EXPECT_EQ(before.filter(QStringLiteral("(bold)")), (QStringList{"100(bold)", "10.500(bold)"}));
+    m_host.orderService().addBatchOrderStrategy(999);
+    click(panel, Panel::ID_ORDER_BUTTON);
+    EXPECT_EQ(m_setup.consoleTexts().mid(m_setup.consoleTexts().size() - 2),
+              (QStringList{"[order] 用户手动触发下单按钮!", "[order] 用户下出 1 条指令!"}));
+    EXPECT_EQ(m_setup.recorder().orderCount(), 1);
+    EXPECT_EQ(pending(panel), QStringList());
+    EXPECT_EQ(processed(panel), (QStringList{QString(), QStringLiteral("n0")}));
+    EXPECT_EQ(cells(Panel::ID_PROCESSED_TABLE), before);
 }
 
 TEST_F(PanelTest, SettingsButtonShowsOneDialogRefreshedAtEveryShow)
@@ -269,9 +229,8 @@ TEST_F(PanelTest, SettingsButtonShowsOneDialogRefreshedAtEveryShow)
     auto dialogs = [] {
         QList<CBatchOrderSettingDialog*> result;
         for (QWidget* pWidget : QApplication::topLevelWidgets()) {
-            if (auto* pDialog = qobject_cast<CBatchOrderSettingDialog*>(pWidget)) {
+            if (auto* pDialog = qobject_cast<CBatchOrderSettingDialog*>(pWidget))
                 result << pDialog;
-            }
         }
         return result;
     };
@@ -283,7 +242,7 @@ TEST_F(PanelTest, SettingsButtonShowsOneDialogRefreshedAtEveryShow)
     auto* pMonitor = control<WQ::CPushButton>(pDialog, CBatchOrderSettingDialog::ID_MONITOR_BUTTON);
     EXPECT_EQ(pMonitor->text(), QStringLiteral("开始监控"));
     pDialog->close();
-    m_pHost->orderService().addBatchOrderStrategy(999);
+    m_host.orderService().addBatchOrderStrategy(999);
     click(panel, Panel::ID_SETTING_BUTTON);
     EXPECT_EQ(dialogs(), QList<CBatchOrderSettingDialog*>{pDialog});
     EXPECT_TRUE(pDialog->isVisible());
@@ -305,7 +264,7 @@ TEST_F(PanelTest, PlaceOrderButtonTakesTheFocusAfterEveryAnnouncement)
         QCoreApplication::processEvents();
         return panel.focusWidget() == pOrder;
     }));
-    feed({orderLine(QStringLiteral("n0"))});
+    m_setup.intake(orderLine(QStringLiteral("n0")));
     QCoreApplication::processEvents();
     pView->setFocus();
     click(panel, Panel::ID_CLEAR_BUTTON); // the manager announces the cleared record on this thread
@@ -328,9 +287,8 @@ QStringList notesOf(const Batch& records, int32_t nStatus)
 {
     QStringList names;
     for (const auto& pData : records) {
-        if (pData->m_nStatus == nStatus) {
+        if (pData->m_nStatus == nStatus)
             names << pData->m_strNote;
-        }
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -346,9 +304,8 @@ std::thread announcer(const Batch& records, unsigned nSeed, bool bDispatch, cons
     return std::thread([records, nSeed, bDispatch, pGo, pStop] {
         std::mt19937 random(nSeed);
         CBatchOrderManager* pManager = CBatchOrderManager::instance();
-        while (!pGo->load()) {
+        while (!pGo->load())
             std::this_thread::yield();
-        }
         do {
             Batch shuffled = records;
             std::shuffle(shuffled.begin(), shuffled.end(), random);
@@ -360,9 +317,8 @@ std::thread announcer(const Batch& records, unsigned nSeed, bool bDispatch, cons
                         std::remove_if(batch.begin(), batch.end(),
                                        [](const auto& pData) { return pData->m_strNote.endsWith('0'); }),
                         batch.end());
-                    for (const auto& pData : batch) {
+                    for (const auto& pData : batch)
                         pData->m_nStatus = 1;
-                    }
                 }
                 pManager->m_sigNewDatas(batch);
                 i += nSize;
@@ -400,16 +356,14 @@ TEST_F(PanelTest, ConcurrentAnnouncementsLeaveEveryRecordInTheTableOfItsStatus)
 TEST_F(PanelTest, PanelDestroyedWhileAnnouncementsArriveIsLeftAlone)
 {
     Batch records = parsedRecords(200);
-    for (int i = 0; i < records.size(); i += 2) {
+    for (int i = 0; i < records.size(); i += 2)
         records[i]->m_nStatus = 1;
-    }
     Panel survivor;
     const std::atomic<bool> go{true};
     std::atomic<bool> stop{false};
     std::vector<std::thread> threads;
-    for (unsigned nSeed = 1; nSeed <= 3; ++nSeed) {
+    for (unsigned nSeed = 1; nSeed <= 3; ++nSeed)
         threads.push_back(announcer(records, nSeed, false, &go, &stop));
-    }
     for (int i = 0; i < 25; ++i) {
         auto pPanel = std::make_unique<Panel>();
         pPanel->show();
@@ -418,29 +372,116 @@ TEST_F(PanelTest, PanelDestroyedWhileAnnouncementsArriveIsLeftAlone)
         QCoreApplication::processEvents();
     }
     stop = true;
-    for (std::thread& thread : threads) {
+    for (std::thread& thread : threads)
         thread.join();
-    }
     QCoreApplication::processEvents();
     EXPECT_EQ(pending(survivor), notesOf(records, 0));
     EXPECT_EQ(processed(survivor), notesOf(records, 1));
 }
 
+// A clear from one panel empties its pending table at once and shows in every other panel.
 TEST_F(PanelTest, SeveralPanelsEachShowEveryRecord)
 {
     auto pFirst = std::make_unique<Panel>();
     Panel second;
-    feed(orderLines(notes(0, 3)));
+    m_setup.intake(orderLines(notes(0, 3)));
     EXPECT_EQ(pending(*pFirst), notes(0, 3));
     EXPECT_EQ(pending(second), notes(0, 3));
     click(second, Panel::ID_CLEAR_BUTTON);
-    EXPECT_EQ(processed(*pFirst), notes(0, 3)) << "a clear from one panel shows in the other";
+    // Read without a refresh: the button itself shows the change.
+    EXPECT_EQ(table(second, Panel::ID_PENDING_TABLE)->rowCount(), 0);
+    EXPECT_EQ(table(second, Panel::ID_PROCESSED_TABLE)->rowCount(), 3);
+    EXPECT_EQ(m_setup.consoleTexts().last(), QStringLiteral("[order] 用户清空当前未处理数据!"));
+    EXPECT_EQ(processed(*pFirst), notes(0, 3));
     pFirst.reset();
-    feed(orderLines(notes(3, 2)));
-    EXPECT_EQ(pending(second), notes(3, 2));
-    Panel third;
-    EXPECT_EQ(pending(third), notes(3, 2));
-    EXPECT_EQ(processed(third), notes(0, 3));
+    m_setup.intake(orderLines(notes(3, 2)));
+    EXPECT_EQ(pending(second), notes(3, 2)) << "later records are pending again";
+}
+
+// ---- the rows of the tables ----------------------------------------------------------------------------
+
+// Cells: market, code, name, operation, price type, quantity, price, account, algorithm, remark, remark 1,
+// joined by "|"; "*" is a cell the row does not check.
+TEST_F(PanelTest, RowCellsShowTheInstruction)
+{
+    const char* const rows[][3] = {
+        {"PlainOrder", "23,0,10.5,600000,100,8880000001,2,2,策略,备注",
+         "SH|600000|浦发银行|买入|指定价|100|10.500|8880000001||备注|"},
+        {"CreditAccountTradeType", "23,0,10.5,600000,100,8880000003,3,11",
+         "*|*|*|担保品买入|*|*|*|8880000003|*|*|*"},
+        {"PriceType9003IsTheAlgorithmProvider", "23,9003,10.5,600000,100,8880000001,2,2",
+         "*|*|*|*|无效报价|*|*|*|第三方算法|*|*"},
+        {"AlgorithmSetting", "23,2004,10.5,600000,100,8880000001,2,2", "*|*|*|*|最新价|*|*|*|跟量|*|*"},
+        {"CodeKnownOnShenzhenOnly", "23,0,10,000001,100,8880000001,2,2",
+         "SZ|000001|平安银行|*|*|*|*|*|*|*|*"},
+        {"LowerCaseMarketPrefix", "23,0,10,sh600000,100,8880000001,2,2",
+         "SH|600000|浦发银行|*|*|*|*|*|*|*|*"},
+        {"CrossMarketEtfStaysUnresolved", "23,0,10,510300,100,8880000001,2,2", "|||*|指定价|*|*|*|*|*|*"},
+        {"CombinationShowsWholeCodeAndFirstMarket", "138,0,1,SH600000/SZ000001,100,8880000001,2,2",
+         "SH|SH600000/SZ000001|-|*|*|*|*|*|*|*|*"},
+        {"CashOperationShowsCodeAsWritten", "502,0,100,600000,100,8880000001,2,2",
+         "|600000||*|人民币|100|*|*|*|*|*"},
+        {"CancelShowsItsTextsAsWritten", "cancel_order,8880000001,123456,,,,2,2",
+         "|||cancel_order|8880000001||123456|*||*|*"},
+        {"TaskShowsItsTextsAsWritten", "209,任务参数", "*|*|*|209|任务参数|||*||*|*"},
+        {"PriceThatIsNoNumberIsZero", "23,0,abc,600000,100,8880000001,2,2", "*|*|*|*|*|*|0.000|*|*|*|*"},
+        {"PriceTheFormatterRejects", "23,0,inf,600000,100,8880000001,2,2", "*|*|*|*|*|*|非法值|*|*|*|*"},
+        {"UnknownAccountIsEmpty", "23,0,1,600000,100,9999999999,2,2", "*|*|*|*|*|*|*||*|*|*"},
+        {"MissingVolumeIsNotAHugeNumber", "23,0,10.5,600000", "*|*|*|*|*|-1|*|*|*|*|*"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row[0]);
+        const CBatchOrderData data(QString::fromUtf8(row[1]));
+        const auto pRow = CBatchOrderTableData::build(data);
+        ASSERT_NE(pRow, nullptr);
+        const QStringList expected = QString::fromUtf8(row[2]).split(QLatin1Char('|'));
+        ASSERT_EQ(expected.size(), 11);
+        for (int nColumn = 0; nColumn < 11; ++nColumn) {
+            if (expected[nColumn] != QStringLiteral("*")) {
+                EXPECT_EQ(pRow->getDisplayQString(nColumn), expected[nColumn]) << "column " << nColumn;
+            }
+        }
+        EXPECT_EQ(pRow->qsKey(), CBatchOrderTableData::makeQsKey(data.m_nSeq));
+    }
+    // The row key is right-aligned in eight characters.
+    for (const auto& [nSeq, szKey] : {std::pair<int32_t, const char*>{7, "       7"},
+                                      {12345678, "12345678"},
+                                      {123456789, "123456789"},
+                                      {-1, "      -1"}}) {
+        CBatchOrderTableData data;
+        data.m_nSeq = nSeq;
+        EXPECT_EQ(data.key(), szKey);
+        EXPECT_EQ(data.qsKey(), QString::fromLatin1(szKey));
+    }
+}
+
+TEST_F(PanelTest, AlgorithmSettingReplacesThePriceTypeAndFollowsSavedChanges)
+{
+    QString strError;
+    ASSERT_TRUE(m_host.userConfig().setDbfAlgoParams(
+        {CDbfAlgoParam{QStringLiteral("2001"), QStringLiteral("时间加权"), 24, ttservice::PRTP_MARKET}},
+        strError));
+    const auto pRow = CBatchOrderTableData::build(
+        CBatchOrderData(QStringLiteral("23,2001,10.5,600000,100,8880000001,2,2")));
+    ASSERT_NE(pRow, nullptr);
+    EXPECT_EQ(pRow->getDisplayQString(4), QStringLiteral("市价"))
+        << "the setting's price type, not the DBF table's";
+    EXPECT_EQ(pRow->getDisplayQString(8), QStringLiteral("时间加权"));
+    EXPECT_EQ(pRow->getInt(8), 24);
+}
+
+TEST(TableModel, ElevenColumnsWithNamesAndValueTypes)
+{
+    const CBatchOrderTableModel model;
+    QStringList names;
+    QList<int> types;
+    for (int nColumn = -1; nColumn <= model.columnCount(); ++nColumn) {
+        names << model.columnName(nColumn);
+        types << model.columnType(nColumn);
+    }
+    EXPECT_EQ(names.join(QLatin1Char('|')),
+              QStringLiteral("|证券市场|合约代码|合约名称|操作类型|价格类型|委托数量|委托价格|账号|算法类型|"
+                             "投资备注|投资备注1|"));
+    EXPECT_EQ(types, (QList<int>{0, 10, 10, 10, 2, 2, 4, 6, 10, 2, 10, 10, 0}));
 }
 
 } // namespace

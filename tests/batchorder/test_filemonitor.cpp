@@ -3,6 +3,7 @@
 
 #include "base/utils.h"
 #include "common/clogcapture.h"
+#include "common/rowname.h"
 #include "common/waituntil.h"
 
 #include <boost/signals2/connection.hpp>
@@ -51,8 +52,7 @@ QStringList entries(const QString& strDir)
 int readerThreadCount()
 {
     int nCount = 0;
-    for (const QString& strTask : entries(QStringLiteral("/proc/self/task")))
-    {
+    for (const QString& strTask : entries(QStringLiteral("/proc/self/task"))) {
         QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(strTask));
         nCount += comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "batch_order_rea" ? 1 : 0;
     }
@@ -179,25 +179,16 @@ protected:
     boost::signals2::scoped_connection m_messageConnection;
 };
 
-// Table rows name their test, and print, by m_szName.
-const auto rowName = [](const auto& info) { return std::string(info.param.m_szName); };
-
 // ---- the file as a whole ------------------------------------------------------------------------------
 
-struct CFormatRow
+struct CFormatRow : CNamedRow
 {
-    const char* m_szName;
-    const char* m_szFileName;
     QByteArray m_bytes;
     QStringList m_expectedLines;
-    const char* m_szTmpName;
+    const char* m_szFileName = "orders.csv";
+    const char* m_szTmpName = "orders_tmp1.csv";
     int64_t m_nMaxFileSize = 0; // 0: the default limit
 };
-
-void PrintTo(const CFormatRow& row, std::ostream* pStream)
-{
-    *pStream << row.m_szName;
-}
 
 class CFileFormatTest : public CFileMonitorTest, public ::testing::WithParamInterface<CFormatRow>
 {
@@ -206,35 +197,18 @@ class CFileFormatTest : public CFileMonitorTest, public ::testing::WithParamInte
 const QString kBatchOrder = QString::fromUtf8("批量下单");
 
 const CFormatRow kFormatRows[] = {
-    {"NewlineAloneGivesTwoEmptyLines", "orders.csv", "\n", {"", ""}, "orders_tmp1.csv"},
-    {"InnerDotStaysInBaseName", "a.b.csv", "x\n", {"x", ""}, "a.b_tmp1.csv"},
-    {"NoSuffixKeepsTrailingDot", "orders", "x", {"x"}, "orders_tmp1."},
-    {"CrlfLinesKeepCarriageReturn", "orders.csv", "a\r\nb\r\n", {"a\r", "b\r", ""}, "orders_tmp1.csv"},
-    {"GbkWithoutMark",
-     "orders.csv",
-     QByteArray::fromHex("c5fac1bfcfc2b5a5"),
-     {kBatchOrder},
-     "orders_tmp1.csv"},
-    {"Utf8WithMarkReadAsUtf8",
-     "orders.csv",
-     "\xEF\xBB\xBF" + kBatchOrder.toUtf8(),
-     {kBatchOrder},
-     "orders_tmp1.csv"},
+    {"NewlineAloneGivesTwoEmptyLines", "\n", {"", ""}},
+    {"InnerDotStaysInBaseName", "x\n", {"x", ""}, "a.b.csv", "a.b_tmp1.csv"},
+    {"NoSuffixKeepsTrailingDot", "x", {"x"}, "orders", "orders_tmp1."},
+    {"CrlfLinesKeepCarriageReturn", "a\r\nb\r\n", {"a\r", "b\r", ""}},
+    {"GbkWithoutMark", QByteArray::fromHex("c5fac1bfcfc2b5a5"), {kBatchOrder}},
+    {"Utf8WithMarkReadAsUtf8", "\xEF\xBB\xBF" + kBatchOrder.toUtf8(), {kBatchOrder}},
     // The same bytes without the mark are GBK: the familiar mojibake.
-    {"Utf8WithoutMarkReadAsGbk",
-     "orders.csv",
-     kBatchOrder.toUtf8(),
-     {QString::fromUtf8("鎵归噺涓嬪崟")},
-     "orders_tmp1.csv"},
-    {"Utf16WithMarkReadAsUtf16",
-     "orders.csv",
-     QByteArray::fromHex("fffe7962cf910b4e5553"),
-     {kBatchOrder},
-     "orders_tmp1.csv"},
+    {"Utf8WithoutMarkReadAsGbk", kBatchOrder.toUtf8(), {QString::fromUtf8("鎵归噺涓嬪崟")}},
+    {"Utf16WithMarkReadAsUtf16", QByteArray::fromHex("fffe7962cf910b4e5553"), {kBatchOrder}},
     // The name is built by the pattern "%1_tmp%2.%3" once; parts of the name are not patterns themselves.
-    {"PercentInBaseNameStays", "a%1b.csv", "x", {"x"}, "a%1b_tmp1.csv"},
-    {"PercentsInBaseNameAndSuffixStay", "%2.%3", "x", {"x"}, "%2_tmp1.%3"},
-    {"FileOfExactlyTheLimitIsTaken", "orders.csv", "12345678", {"12345678"}, "orders_tmp1.csv", 8},
+    {"PercentsInBaseNameAndSuffixStay", "x", {"x"}, "a%1%2.%3", "a%1%2_tmp1.%3"},
+    {"FileOfExactlyTheLimitIsTaken", "12345678", {"12345678"}, "orders.csv", "orders_tmp1.csv", 8},
 };
 
 TEST_P(CFileFormatTest, FileIsTakenReadAndDeleted)
@@ -292,8 +266,7 @@ TEST_P(CFileMonitorModeTest, FileHeldOpenBySlowWriterArrivesWholeOnceReleased)
     m_monitor.startCsvMonitor();
     ASSERT_EQ(runWriterProcess([&] {
                   const int nFd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                  for (const char* szLine : {"1,a\n", "2,b\n", "3,c\n", "4,d\n", "5,e\n"})
-                  {
+                  for (const char* szLine : {"1,a\n", "2,b\n", "3,c\n", "4,d\n", "5,e\n"}) {
                       if (nFd < 0 || !writeText(nFd, szLine) || ::usleep(30000) != 0)
                           return 2;
                   }
@@ -330,8 +303,7 @@ TEST_P(CFileMonitorModeTest, ThousandFilesFromAnotherProcessEachArriveOnce)
     const QByteArray path = QFile::encodeName(m_strPath);
     const QByteArray part = QFile::encodeName(m_dir.filePath(QStringLiteral("orders.part")));
     const auto writer = [&] {
-        for (size_t i = 0; i < contents.size(); ++i)
-        {
+        for (size_t i = 0; i < contents.size(); ++i) {
             const std::string_view content = contents[i];
             const bool bRenameIn = i % 2 == 0;
             const int nFd = ::open(bRenameIn ? part.constData() : path.constData(), O_WRONLY | O_CREAT, 0644);
@@ -341,8 +313,7 @@ TEST_P(CFileMonitorModeTest, ThousandFilesFromAnotherProcessEachArriveOnce)
                 (bRenameIn && ::rename(part.constData(), path.constData()) != 0))
                 return 2;
             // The next file once this one is gone; 10 s without that means the reader stopped taking files.
-            for (int nWait = 0; ::access(path.constData(), F_OK) == 0; ++nWait)
-            {
+            for (int nWait = 0; ::access(path.constData(), F_OK) == 0; ++nWait) {
                 if (nWait > 200000 || ::usleep(50) != 0)
                     return 3;
             }
@@ -376,8 +347,7 @@ TEST_F(CFileMonitorTest, StartsStopsAndDestructionLeaveAtMostOneReader)
 {
     m_monitor.stopCsvMonitor();
     EXPECT_TRUE(m_log.texts().empty()) << "a stop without a reader does nothing";
-    for (int i = 0; i < 20; ++i)
-    {
+    for (int i = 0; i < 20; ++i) {
         m_monitor.startCsvMonitor();
         m_monitor.startCsvMonitor();
         m_monitor.stopCsvMonitor();
@@ -421,17 +391,11 @@ enum ELeftAside
     UNREADABLE,
 };
 
-struct CLeftAsideRow
+struct CLeftAsideRow : CNamedRow
 {
-    const char* m_szName;
     ELeftAside m_eKind;
     const char* m_szReason; // in the console message
 };
-
-void PrintTo(const CLeftAsideRow& row, std::ostream* pStream)
-{
-    *pStream << row.m_szName;
-}
 
 class CLeftAsideTest : public CFileMonitorTest, public ::testing::WithParamInterface<CLeftAsideRow>
 {
@@ -451,8 +415,7 @@ TEST_P(CLeftAsideTest, NextFileDoesNotReplaceIt)
     const CLeftAsideRow& row = GetParam();
     const QByteArray aside = "1,left aside,lines\n";
     const QString strAside = m_dir.filePath(QStringLiteral("orders_tmp1.csv"));
-    switch (row.m_eKind)
-    {
+    switch (row.m_eKind) {
     case LEFT_BY_EARLIER_RUN:
         putFile(strAside, aside);
         break;
@@ -524,17 +487,11 @@ enum EEntry
     DEVICE,
 };
 
-struct CEntryRow
+struct CEntryRow : CNamedRow
 {
-    const char* m_szName;
     EEntry m_eEntry;
     const char* m_szLogged; // what the log calls it
 };
-
-void PrintTo(const CEntryRow& row, std::ostream* pStream)
-{
-    *pStream << row.m_szName;
-}
 
 class CRefusedEntryTest : public CFileMonitorTest, public ::testing::WithParamInterface<CEntryRow>
 {
@@ -556,8 +513,7 @@ TEST_P(CRefusedEntryTest, RefusedOnceThenTheNextFileIsTaken)
     const QString strSecret = m_dir.filePath(QStringLiteral("shadow"));
     putFile(strSecret, "root:$6$secret:19000::::::\n");
     int nSocket = -1;
-    switch (row.m_eEntry)
-    {
+    switch (row.m_eEntry) {
     case LINK_TO_SECRET:
         ASSERT_EQ(::symlink(QFile::encodeName(strSecret).constData(), path.constData()), 0);
         break;
@@ -590,8 +546,7 @@ TEST_P(CRefusedEntryTest, RefusedOnceThenTheNextFileIsTaken)
     m_monitor.startCsvMonitor();
     ASSERT_TRUE(waitUntil([&] { return !messages().isEmpty(); })) << "nothing reported";
     // New permissions do not make it another entry (a link's are its target's).
-    if (!S_ISLNK(before.st_mode))
-    {
+    if (!S_ISLNK(before.st_mode)) {
         ASSERT_EQ(::chmod(path.constData(), 0640), 0);
     }
     EXPECT_FALSE(waitUntil([&] { return messages().size() > 1; }, 100ms)) << "reported more than once";
@@ -657,17 +612,11 @@ struct CThrottleEvent
     const char* m_szError; // null: the condition is over
 };
 
-struct CThrottleRow
+struct CThrottleRow : CNamedRow
 {
-    const char* m_szName;
     std::vector<CThrottleEvent> m_events;
     CTexts m_expected; // the lines to log, over all events, at an interval of 5 s
 };
-
-void PrintTo(const CThrottleRow& row, std::ostream* pStream)
-{
-    *pStream << row.m_szName;
-}
 
 class CErrorThrottleTest : public ::testing::TestWithParam<CThrottleRow>
 {
@@ -694,8 +643,7 @@ TEST_P(CErrorThrottleTest, LinesLogged)
 {
     CBatchOrderErrorThrottle throttle(5000.0);
     CTexts lines;
-    for (const CThrottleEvent& event : GetParam().m_events)
-    {
+    for (const CThrottleEvent& event : GetParam().m_events) {
         const CTexts now = event.m_szError ? throttle.error(event.m_szError, event.m_dMSec)
                                            : throttle.recovered(event.m_dMSec);
         lines.insert(lines.end(), now.begin(), now.end());

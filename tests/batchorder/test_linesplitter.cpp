@@ -25,20 +25,19 @@ TEST(CLineSplitterTest, GivesTheColumnsOfTheLine)
         const char* m_szName;
         QString m_strLine;
         QStringList m_expected;
-    } rows[] = {
-        {"PlainColumns", "1,2,3", {"1", "2", "3"}},
-        {"QuotedCommaStaysInItsFieldWithQuotes", "a,\"b,c\",d", {"a", "\"b,c\"", "d"}},
-        {"LoneQuoteJoinsTheColumnsBeforeIt", "a,b,\"c,d", {"a,b,\"c", "d"}},
-        {"EmptyFieldsAreKept", ",a,,", {"", "a", "", ""}},
-        {"EmptyLineIsOneEmptyField", "", {""}},
-        {"OnlyQuotesIsOneField", "\"\"\"", {"\"\"\""}},
-        {"QuotedCommaOnlyIsOneFieldThenEmpty", "\",\",", {"\",\"", ""}},
-        {"BlanksAreNotTrimmed", " a , b ", {" a ", " b "}},
-        {"OddQuoteCountEachCommaByQuotesBehindIt", "\"a,\"b,\"c,d", {"\"a", "\"b,\"c", "d"}},
-        {"ChineseTextSplits", QStringLiteral("买入,备注,\"甲,乙\""),
-         {QStringLiteral("买入"), QStringLiteral("备注"), QStringLiteral("\"甲,乙\"")}}};
-    for (const auto& row : rows)
-    {
+    } rows[] = {{"PlainColumns", "1,2,3", {"1", "2", "3"}},
+                {"QuotedCommaStaysInItsFieldWithQuotes", "a,\"b,c\",d", {"a", "\"b,c\"", "d"}},
+                {"LoneQuoteJoinsTheColumnsBeforeIt", "a,b,\"c,d", {"a,b,\"c", "d"}},
+                {"EmptyFieldsAreKept", ",a,,", {"", "a", "", ""}},
+                {"EmptyLineIsOneEmptyField", "", {""}},
+                {"OnlyQuotesIsOneField", "\"\"\"", {"\"\"\""}},
+                {"QuotedCommaOnlyIsOneFieldThenEmpty", "\",\",", {"\",\"", ""}},
+                {"BlanksAreNotTrimmed", " a , b ", {" a ", " b "}},
+                {"OddQuoteCountEachCommaByQuotesBehindIt", "\"a,\"b,\"c,d", {"\"a", "\"b,\"c", "d"}},
+                {"ChineseTextSplits",
+                 QStringLiteral("买入,备注,\"甲,乙\""),
+                 {QStringLiteral("买入"), QStringLiteral("备注"), QStringLiteral("\"甲,乙\"")}}};
+    for (const auto& row : rows) {
         EXPECT_EQ(CBatchOrderLineSplitter::split(row.m_strLine), row.m_expected) << row.m_szName;
         EXPECT_EQ(regExpSplit(row.m_strLine), row.m_expected) << row.m_szName;
     }
@@ -50,8 +49,7 @@ TEST(CLineSplitterTest, AgreesWithTheRegularExpressionOnGeneratedLines)
 {
     static const char s_alphabet[] = {'a', 'b', 'Z', ',', '"', ' '};
     std::mt19937 rng(20240105u);
-    for (int nLine = 0; nLine < 120000; ++nLine)
-    {
+    for (int nLine = 0; nLine < 120000; ++nLine) {
         const int nLength = static_cast<int>(rng() % 61u);
         QString strLine;
         strLine.reserve(nLength);

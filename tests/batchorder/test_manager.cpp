@@ -8,19 +8,21 @@
 #include "base/utils.h"
 #include "common/clatch.h"
 #include "common/clogcapture.h"
-#include "common/ctesthost.h"
+#include "common/ctestmanager.h"
+#include "common/rowname.h"
 #include "common/waituntil.h"
 #include "ui/cshortcutmanager.h"
 
 #include <gtest/gtest.h>
 
-#include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QTextCodec>
 
 #include <boost/thread/exceptions.hpp>
 
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include <pthread.h>
@@ -31,164 +33,135 @@ namespace {
 
 constexpr int kStrategy = 999;
 const QString kBuy = QStringLiteral("23,0,10.5,600000,100,8880000001,2,2");
+const QString kSell = QStringLiteral("24,0,12.30,000001,200,8880000001,2,2");
 const QString kCancel = QStringLiteral("cancel_order,8880000001,123456,,,,2,2");
+const QString kUnsupported = QStringLiteral("33,0,1,600000,100,8880000001,2,2");
 
-// The manager is a process-wide object; each test builds a fresh one on a fresh host.
-class ManagerLifecycle : public ::testing::Test
+using Batch = QVector<boost::shared_ptr<CBatchOrderData>>;
+
+CShortcutManager* shortcuts()
+{
+    return utils::CSingletonT<CShortcutManager>::instance();
+}
+
+// A fresh host; the test makes the process-wide manager once it has set the host up.
+class ManagerTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    CBatchOrderManager* create(bool bStrategy = false)
     {
-        m_pHost = std::make_unique<CTestHost>();
+        if (bStrategy)
+            m_host.orderService().addBatchOrderStrategy(kStrategy);
+        return m_setup.create();
+    }
+    bool monitoring() { return m_host.orderService().isStrategyRunning(kStrategy); }
+    // Writes the file under another name and renames it in, as a writer should.
+    static void putFile(const QString& strPath, const QByteArray& bytes)
+    {
+        QFile file(strPath + QStringLiteral(".part"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        ASSERT_TRUE(file.rename(strPath));
     }
 
-    void TearDown() override
-    {
-        destroyManager();
-        // The checker outlives every manager: leave it stopped and untriggered for the next test.
-        if (CBatchOrderSmartKeyChecker* pChecker = CBatchOrderSmartKeyChecker::instance())
-            pChecker->stop();
-        m_pHost.reset();
-    }
+    CTestManager m_setup{false};
+    CTestHost& m_host = m_setup.host();
+    const QString m_strPath = m_host.dataDir() + QStringLiteral("/orders.csv");
+};
 
-    CBatchOrderManager* createManager()
+// A manager, strategy running, whose announcements are recorded.
+class Dispatch : public ManagerTest
+{
+protected:
+    Dispatch()
     {
-        CBatchOrderManager::initInstance(nullptr);
-        return CBatchOrderManager::instance();
+        m_pManager = create(true);
+        m_connection = m_pManager->m_sigNewDatas.connect([this](const Batch& batch) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_emissions.push_back(batch);
+        });
     }
-
-    CBatchOrderManager* createManagerWithStrategy()
+    std::vector<Batch> emissions()
     {
-        m_pHost->orderService().addBatchOrderStrategy(kStrategy);
-        return createManager();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_emissions;
     }
+    bool consoleHas(const QString& strText) const { return m_setup.consoleTexts().contains(strText); }
 
-    static void destroyManager()
-    {
-        if (CBatchOrderManager* pManager = CBatchOrderManager::instance())
-        {
-            pManager->stopFileMonitor();
-            drainBatchOrderStrand();
-            CBatchOrderManager::m_pInstance = nullptr;
-            delete pManager;
-        }
-    }
-
-    static std::vector<QString> consoleTails(CBatchOrderManager* pManager)
-    {
-        std::vector<QString> tails;
-        for (const auto& pMsg : pManager->getConsoleModel()->getAllMsgs())
-            tails.push_back(pMsg->getMsg().mid(12));
-        return tails;
-    }
-
-    std::unique_ptr<CTestHost> m_pHost;
+    CBatchOrderManager* m_pManager = nullptr;
+    CRecordingOrderService& m_recorder = m_setup.recorder();
+    std::mutex m_mutex;
+    std::vector<Batch> m_emissions;
+    boost::signals2::scoped_connection m_connection;
 };
 
 } // namespace
 
-TEST_F(ManagerLifecycle, InitReadsTheSettingsAndLogsThem)
+// ---- life cycle -----------------------------------------------------------------------------------------
+
+TEST_F(ManagerTest, InitReadsTheSettingsAndStartsNothing)
 {
-    m_pHost->userConfig().setUserDataString(USER_BATCH_ORDER_SHORTCUT_KEY, QStringLiteral("F9"), false);
-    m_pHost->userConfig().setUserDataString(USER_BATCH_ORDER_FILE_PATH, QStringLiteral("/tmp/指令.csv"), false);
+    m_host.userConfig().setUserDataString(USER_BATCH_ORDER_SHORTCUT_KEY, QStringLiteral("F9"), false);
+    m_host.userConfig().setUserDataString(USER_BATCH_ORDER_FILE_PATH, QStringLiteral("/tmp/指令.csv"), false);
     CLogCapture capture;
-    CBatchOrderManager* pManager = createManager();
+    CBatchOrderManager* pManager = create();
     ASSERT_NE(pManager, nullptr);
     EXPECT_TRUE(capture.contains("[order ] BatchOrderManager init , path = /tmp/指令.csv, key = F9"));
-    EXPECT_FALSE(m_pHost->orderService().isStrategyRunning(kStrategy)) << "init must not start monitoring";
+    EXPECT_FALSE(monitoring()) << "init must not start monitoring";
     EXPECT_NE(CBatchOrderSmartKeyChecker::instance(), nullptr);
-}
-
-TEST_F(ManagerLifecycle, SecondInitInstanceKeepsTheFirst)
-{
-    CBatchOrderManager* pFirst = createManager();
     CBatchOrderManager::initInstance(nullptr);
-    EXPECT_EQ(CBatchOrderManager::instance(), pFirst);
     CBatchOrderManager::initInstance(reinterpret_cast<CBatchOrderManager*>(0x1));
-    EXPECT_EQ(CBatchOrderManager::instance(), pFirst);
+    EXPECT_EQ(CBatchOrderManager::instance(), pManager) << "a second init keeps the first manager";
 }
 
-TEST_F(ManagerLifecycle, StartWithEmptyPathOnlyStartsTheChecker)
+TEST_F(ManagerTest, StartWithEmptyPathOrWithoutOrderKeyStartsNothing)
 {
     CLogCapture capture;
-    CBatchOrderManager* pManager = createManager();
-    pManager->startFileMonitor(QString());
-    EXPECT_EQ(consoleTails(pManager),
-              (std::vector<QString>{QStringLiteral(" [system] start!"), QStringLiteral(" [error] start path empty!")}));
-    EXPECT_FALSE(m_pHost->orderService().isStrategyRunning(kStrategy));
+    create();
+    // An empty order key matches no key event, not even key 0.
+    for (int nKey : {0, int(Qt::Key_F9), int(Qt::Key_Space), int(Qt::Key_A | Qt::ControlModifier)})
+        shortcuts()->deliverKey(nKey, 0);
+    m_setup.manager()->startFileMonitor(QString());
+    EXPECT_EQ(m_setup.consoleTexts(), (QStringList{"[system] start!", "[error] start path empty!"}));
+    EXPECT_FALSE(monitoring());
     EXPECT_EQ(capture.count("start thread!"), 0) << "no reader thread for an empty path";
-    EXPECT_TRUE(capture.contains("[order ] start!"));
-    EXPECT_TRUE(capture.contains("[order ] start path empty!"));
+    EXPECT_TRUE(capture.contains("[order ] start!") && capture.contains("[order ] start path empty!"));
 }
 
-TEST_F(ManagerLifecycle, StartTwiceRegistersAgainButKeepsOneReader)
+TEST_F(ManagerTest, StartTwiceKeepsOneReaderAndStopLeavesPendingRecords)
 {
-    const QString strPath = m_pHost->dataDir() + QStringLiteral("/orders.csv");
     CLogCapture capture;
-    CBatchOrderManager* pManager = createManager();
-    pManager->startFileMonitor(strPath);
-    pManager->startFileMonitor(strPath);
-    EXPECT_TRUE(m_pHost->orderService().isStrategyRunning(kStrategy));
+    CBatchOrderManager* pManager = create();
+    pManager->stopFileMonitor(); // without a start it still says so
+    EXPECT_EQ(m_setup.consoleTexts(), QStringList{"[system] stop!"});
+    pManager->startFileMonitor(m_strPath);
+    pManager->startFileMonitor(m_strPath);
+    EXPECT_TRUE(monitoring());
     EXPECT_EQ(capture.count("start thread!"), 2);
 
     // One reader, one connection: a file is delivered exactly once.
     std::atomic<int> nBatches{0};
     boost::signals2::scoped_connection connection =
-        pManager->m_sigNewDatas.connect([&](const QVector<boost::shared_ptr<CBatchOrderData>>&) { ++nBatches; });
-    QFile file(strPath);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("23,0,10.5,600000,100,8880000001,2,2\n");
-    file.close();
+        pManager->m_sigNewDatas.connect([&](const Batch&) { ++nBatches; });
+    putFile(m_strPath, kBuy.toUtf8() + '\n');
     // The reader logs the file before it hands the lines over; wait for the intake itself.
     EXPECT_TRUE(waitUntil([&] { return nBatches.load() != 0; }));
     drainBatchOrderStrand();
     EXPECT_EQ(nBatches.load(), 1);
-    EXPECT_EQ(pManager->getAllDatas().size(), 1);
-}
-
-TEST_F(ManagerLifecycle, StopEndsTheStrategyAndLeavesPendingRecords)
-{
-    const QString strPath = m_pHost->dataDir() + QStringLiteral("/orders.csv");
-    CBatchOrderManager* pManager = createManager();
-    pManager->stopFileMonitor(); // without a start it still says so
-    EXPECT_EQ(consoleTails(pManager), (std::vector<QString>{QStringLiteral(" [system] stop!")}));
-    pManager->startFileMonitor(strPath);
-    ASSERT_TRUE(pManager->shortcutOrder(QStringLiteral("BatchOrder:23,0,10.5,600000,100,8880000001,2,2")));
-    drainBatchOrderStrand();
     pManager->stopFileMonitor();
-    EXPECT_FALSE(m_pHost->orderService().isStrategyRunning(kStrategy));
+    EXPECT_FALSE(monitoring());
     const auto datas = pManager->getAllDatas();
     ASSERT_EQ(datas.size(), 1);
-    EXPECT_EQ(datas[0]->m_nStatus, 0);
+    EXPECT_EQ(datas[0]->m_nStatus, 0) << "stopping leaves the record pending";
 }
 
-TEST_F(ManagerLifecycle, EmptyOrderKeyMatchesNoKeyEvent)
+TEST_F(ManagerTest, DestroyingWhileMonitoringStopsTheReader)
 {
-    CBatchOrderManager* pManager = createManager();
-    auto* pShortcuts = utils::CSingletonT<CShortcutManager>::instance();
-    for (int nKey : {0, int(Qt::Key_F9), int(Qt::Key_Space), int(Qt::Key_A | Qt::ControlModifier)})
-        pShortcuts->deliverKey(nKey, 0);
-    EXPECT_TRUE(consoleTails(pManager).empty());
-}
-
-TEST_F(ManagerLifecycle, DestroyingWhileMonitoringStopsTheReader)
-{
-    const QString strPath = m_pHost->dataDir() + QStringLiteral("/orders.csv");
     CLogCapture capture;
-    CBatchOrderManager* pManager = createManager();
-    pManager->startFileMonitor(strPath);
-    CBatchOrderManager::m_pInstance = nullptr;
-    delete pManager;
+    create()->startFileMonitor(m_strPath);
+    delete m_setup.takeManager();
     EXPECT_TRUE(capture.contains("stop thread!"));
-
-    // Nothing reads the path any more.
-    QFile file(strPath);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("23,0,10.5,600000,100,8880000001,2,2\n");
-    file.close();
-    // An absence cannot be waited for: give a running reader fifty polls' time to take the file.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(QFile::exists(strPath));
 }
 
 namespace {
@@ -214,34 +187,29 @@ pthread_attr_t forbidNewThreads()
 {
     CTestHost host;
     host.userConfig().setUserDataString(USER_BATCH_ORDER_SHORTCUT_KEY, QStringLiteral("F9"), false);
-    auto* pShortcuts = utils::CSingletonT<CShortcutManager>::instance();
     utils::CSingletonT<net::RPCEngine>::instance()->getStrand("batchorder"); // its workers run already
-    const size_t nSlots = pShortcuts->m_sigGlobalKey.num_slots();
+    const size_t nSlots = shortcuts()->m_sigGlobalKey.num_slots();
     bool bThrew = false;
     pthread_attr_t saved = forbidNewThreads();
-    try
-    {
+    try {
         CBatchOrderManager::initInstance(nullptr);
-    }
-    catch (const boost::thread_resource_error&)
-    {
+    } catch (const boost::thread_resource_error&) {
         bThrew = true;
     }
     pthread_setattr_default_np(&saved);
     std::string strFault;
     if (!bThrew || CBatchOrderManager::instance())
         strFault += "the construction did not fail; ";
-    if (pShortcuts->m_sigGlobalKey.num_slots() != nSlots)
+    if (shortcuts()->m_sigGlobalKey.num_slots() != nSlots)
         strFault += "the failed manager is still connected to the global key; ";
-    pShortcuts->deliverKey(Qt::Key_F9, 0);
+    shortcuts()->deliverKey(Qt::Key_F9, 0);
 
     CBatchOrderManager::initInstance(nullptr);
     CBatchOrderManager* pManager = CBatchOrderManager::instance();
     if (!pManager)
         strFault += "the next manager was not made; ";
-    else
-    {
-        pShortcuts->deliverKey(Qt::Key_F9, 0);
+    else {
+        shortcuts()->deliverKey(Qt::Key_F9, 0);
         const auto messages = pManager->getConsoleModel()->getAllMsgs();
         if (messages.size() != 1 || !messages[0]->getMsg().endsWith(QStringLiteral("user batch order !")))
             strFault += "the next manager did not take the key; ";
@@ -264,133 +232,94 @@ TEST(ManagerInit, AFailedConstructionLeavesNothingConnected)
 namespace {
 
 // Work that reaches the manager from another thread, queued on the strand behind a task that waits.
-struct CQueuedCase
+struct CQueuedRow : CNamedRow
 {
-    const char* m_szName;
-    std::function<void(CBatchOrderManager*)> m_prepare;
+    std::function<void(CTestManager&)> m_prepare;
     std::function<void(CBatchOrderManager*)> m_queue;
 };
 
-void PrintTo(const CQueuedCase& row, std::ostream* pStream)
-{
-    *pStream << row.m_szName;
-}
-
-class ManagerDestroyedWithWorkQueued : public ManagerLifecycle,
-                                       public ::testing::WithParamInterface<CQueuedCase>
+class ManagerDestroyedWithWorkQueued : public ManagerTest, public ::testing::WithParamInterface<CQueuedRow>
 {
 };
 
-void readShortcut(CBatchOrderManager* pManager, const QString& strLines)
-{
-    ASSERT_TRUE(pManager->shortcutOrder(QStringLiteral("BatchOrder:") + strLines));
-    drainBatchOrderStrand();
-}
-
-const CQueuedCase kQueuedCases[] = {
-    {"ShortcutIntake", [](CBatchOrderManager*) {},
+const CQueuedRow kQueuedRows[] = {
+    {"ShortcutIntake", [](CTestManager&) {},
      [](CBatchOrderManager* pManager) { pManager->shortcutOrder(QStringLiteral("BatchOrder:") + kCancel); }},
     {"OrderKeyDispatch",
-     [](CBatchOrderManager* pManager) {
-         pManager->setOrderSequence(QKeySequence(Qt::Key_F9));
-         readShortcut(pManager, kBuy);
+     [](CTestManager& setup) {
+         setup.manager()->setOrderSequence(QKeySequence(Qt::Key_F9));
+         setup.intake(kBuy);
      },
-     [](CBatchOrderManager*) {
-         utils::CSingletonT<CShortcutManager>::instance()->deliverKey(Qt::Key_F9, 0);
-     }},
+     [](CBatchOrderManager*) { shortcuts()->deliverKey(Qt::Key_F9, 0); }},
 };
 
 } // namespace
 
 TEST_P(ManagerDestroyedWithWorkQueued, TheWorkDoesNothing)
 {
-    const CQueuedCase& row = GetParam();
-    CBatchOrderManager* pManager = createManagerWithStrategy();
-    row.m_prepare(pManager);
+    create(true);
+    GetParam().m_prepare(m_setup);
     CLatch latch;
     utils::CSingletonT<net::RPCEngine>::instance()->getStrand("batchorder")->post([&] { latch.wait(); });
-    row.m_queue(pManager);
-
-    CBatchOrderManager::m_pInstance = nullptr;
-    delete pManager;
+    GetParam().m_queue(m_setup.manager());
+    delete m_setup.takeManager();
     latch.open();
     drainBatchOrderStrand();
-    EXPECT_TRUE(m_pHost->recorder()->cancels().empty());
-    EXPECT_TRUE(m_pHost->recorder()->batches().empty());
+    EXPECT_TRUE(m_setup.recorder().cancels().empty());
+    EXPECT_TRUE(m_setup.recorder().batches().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ManagerDestroyedWithWorkQueued, ::testing::ValuesIn(kQueuedCases),
-                         [](const auto& info) { return std::string(info.param.m_szName); });
+INSTANTIATE_TEST_SUITE_P(Rows, ManagerDestroyedWithWorkQueued, ::testing::ValuesIn(kQueuedRows), rowName);
 
 namespace {
 
 // Work on the manager under way on another thread, held inside its announcement of changed records.
-struct CRunningCase
+struct CRunningRow : CNamedRow
 {
-    const char* m_szName;
-    std::function<void(CBatchOrderManager*)> m_prepare;
+    std::function<void(CTestManager&)> m_prepare;
     // Starts the work; a thread it runs on is returned to be joined.
     std::function<std::thread(CBatchOrderManager*)> m_start;
     // The work ran to its end.
-    std::function<bool(CTestHost&)> m_finished;
+    std::function<bool(CTestManager&)> m_finished;
 };
 
-void PrintTo(const CRunningCase& row, std::ostream* pStream)
-{
-    *pStream << row.m_szName;
-}
-
-class ManagerDestroyedWithWorkUnderWay : public ManagerLifecycle,
-                                         public ::testing::WithParamInterface<CRunningCase>
+class ManagerDestroyedWithWorkUnderWay : public ManagerTest, public ::testing::WithParamInterface<CRunningRow>
 {
 };
 
-bool backupHolds(CTestHost& host, const QString& strFragment)
-{
-    const QDir dir(host.batchOrderDir());
-    for (const QString& strName : dir.entryList({QStringLiteral("batchOrder_back_*.csv")}))
-    {
-        QFile file(dir.filePath(strName));
-        if (file.open(QIODevice::ReadOnly) && QString::fromUtf8(file.readAll()).contains(strFragment))
-            return true;
-    }
-    return false;
-}
-
-const CRunningCase kRunningCases[] = {
-    {"Intake", [](CBatchOrderManager*) {},
+const CRunningRow kRunningRows[] = {
+    {"Intake", [](CTestManager&) {},
      [](CBatchOrderManager* pManager) {
          pManager->shortcutOrder(QStringLiteral("BatchOrder:") + kBuy);
          return std::thread();
      },
-     [](CTestHost& host) { return backupHolds(host, QStringLiteral("23,0,10.5,600000,100,")); }},
+     [](CTestManager& setup) { return setup.backupLines().value(1).startsWith("23,0,10.5,600000,100,"); }},
     {"CheckerFire",
-     [](CBatchOrderManager* pManager) {
-         readShortcut(pManager, kBuy);
-         pManager->getAllDatas().front()->m_nTimetag = static_cast<uint64_t>(utils::clockMSec()) - 5000;
+     [](CTestManager& setup) {
+         setup.intake(kBuy);
+         setup.manager()->getAllDatas().front()->m_nTimetag =
+             static_cast<uint64_t>(utils::clockMSec()) - 5000;
          CMonitorProcessChecker::configure({}, true);
      },
      [](CBatchOrderManager*) {
          return std::thread([] { CBatchOrderSmartKeyChecker::instance()->doChecker(); });
      },
-     [](CTestHost& host) { return host.recorder()->batches().size() == 1; }},
+     [](CTestManager& setup) { return setup.recorder().batches().size() == 1; }},
 };
 
 } // namespace
 
 TEST_P(ManagerDestroyedWithWorkUnderWay, TheDestructorWaitsForIt)
 {
-    const CRunningCase& row = GetParam();
-    CBatchOrderManager* pManager = createManagerWithStrategy();
-    row.m_prepare(pManager);
+    CBatchOrderManager* pManager = create(true);
+    GetParam().m_prepare(m_setup);
     CLatch latch;
-    pManager->m_sigNewDatas.connect(
-        [&](const QVector<boost::shared_ptr<CBatchOrderData>>&) { latch.wait(); });
-    std::thread worker = row.m_start(pManager);
+    pManager->m_sigNewDatas.connect([&](const Batch&) { latch.wait(); });
+    std::thread worker = GetParam().m_start(pManager);
     EXPECT_TRUE(waitUntil([&] { return latch.entered(); }));
 
-    // Set before the latch opens, so the work sees it once it goes on.
-    CBatchOrderManager::m_pInstance = nullptr;
+    // Uninstalled before the latch opens, so the work sees it once it goes on.
+    m_setup.takeManager();
     std::atomic<pid_t> nDestroyer{0};
     std::atomic<bool> bDestroyed{false};
     std::thread destroyer([&] {
@@ -408,33 +337,24 @@ TEST_P(ManagerDestroyedWithWorkUnderWay, TheDestructorWaitsForIt)
     if (worker.joinable())
         worker.join();
     drainBatchOrderStrand();
-    CMonitorProcessChecker::configure({}, false);
     EXPECT_FALSE(bDestroyedWhileHeld) << "the manager was gone while work on it was under way";
-    EXPECT_TRUE(row.m_finished(*m_pHost));
+    EXPECT_TRUE(GetParam().m_finished(m_setup));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ManagerDestroyedWithWorkUnderWay, ::testing::ValuesIn(kRunningCases),
-                         [](const auto& info) { return std::string(info.param.m_szName); });
+INSTANTIATE_TEST_SUITE_P(Rows, ManagerDestroyedWithWorkUnderWay, ::testing::ValuesIn(kRunningRows), rowName);
 
 // The temporary copy of an instruction file goes once its records are in the backup file; while the
 // backup cannot be written the copies stay, and the console says so once.
-TEST_F(ManagerLifecycle, TakenFileStaysUntilItsRecordsAreBackedUp)
+TEST_F(ManagerTest, TakenFileStaysUntilItsRecordsAreBackedUp)
 {
-    const QString strInbox = m_pHost->dataDir() + QStringLiteral("/inbox");
+    const QString strInbox = m_host.dataDir() + QStringLiteral("/inbox");
     ASSERT_TRUE(QDir().mkpath(strInbox));
-    const QString strBackup = m_pHost->batchOrderDir() + QStringLiteral("/batchOrder_back_") +
-                              QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) +
-                              QStringLiteral(".csv");
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), strBackup));
-    CBatchOrderManager* pManager = createManager();
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), m_setup.backupPath()));
+    CBatchOrderManager* pManager = create();
     pManager->startFileMonitor(strInbox + QStringLiteral("/orders.csv"));
     const auto deliver = [&](const QByteArray& line) {
-        QFile file(strInbox + QStringLiteral("/orders.part"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(line);
-        file.close();
         const int nBefore = pManager->getAllDatas().size();
-        ASSERT_TRUE(file.rename(strInbox + QStringLiteral("/orders.csv")));
+        putFile(strInbox + QStringLiteral("/orders.csv"), line);
         ASSERT_TRUE(waitUntil([&] { return pManager->getAllDatas().size() > nBefore; }));
         drainBatchOrderStrand();
     };
@@ -442,24 +362,189 @@ TEST_F(ManagerLifecycle, TakenFileStaysUntilItsRecordsAreBackedUp)
     deliver("23,0,10.5,600000,100,8880000001,2,2,,first\n");
     EXPECT_EQ(inbox(), QStringList{QStringLiteral("orders_tmp1.csv")});
 
-    ASSERT_TRUE(QFile::remove(strBackup));
+    ASSERT_TRUE(QFile::remove(m_setup.backupPath()));
     deliver("23,0,10.5,600000,100,8880000001,2,2,,second\n");
     // The second file goes once the backup is synced; the first stays.
     EXPECT_TRUE(waitUntil([&] { return inbox() == QStringList{QStringLiteral("orders_tmp1.csv")}; }))
         << inbox().join(' ').toStdString();
-    QFile backup(strBackup);
-    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
-    EXPECT_EQ(backup.readAll().count('\n'), 2) << "the header and the second order";
+    EXPECT_EQ(m_setup.backupLines().size(), 2) << "the header and the second order";
 
-    std::vector<QString> errors;
-    for (const QString& strTail : consoleTails(pManager))
-    {
-        if (strTail.startsWith(QStringLiteral(" [error] ")) ||
-            strTail.startsWith(QStringLiteral(" [warning] ")))
-            errors.push_back(strTail);
-    }
-    ASSERT_EQ(errors.size(), 2u) << "one error for the failure, one note on recovery";
-    EXPECT_TRUE(errors[0].startsWith(QStringLiteral(" [error] ")) && errors[0].contains(strBackup))
+    const QStringList errors =
+        m_setup.consoleTexts().filter(QRegExp(QStringLiteral("^\\[(error|warning)\\] ")));
+    ASSERT_EQ(errors.size(), 2) << "one error for the failure, one note on recovery";
+    EXPECT_TRUE(errors[0].startsWith(QStringLiteral("[error] ")) && errors[0].contains(m_setup.backupPath()))
         << errors[0].toStdString();
-    EXPECT_TRUE(errors[1].startsWith(QStringLiteral(" [warning] "))) << errors[1].toStdString();
+    EXPECT_TRUE(errors[1].startsWith(QStringLiteral("[warning] "))) << errors[1].toStdString();
+}
+
+// ---- intake and dispatch ---------------------------------------------------------------------------------
+
+TEST_F(Dispatch, FileOfTwoOrdersACancelAndAnEmptyLastLine)
+{
+    m_pManager->startFileMonitor(m_strPath);
+    // Written as an outside program would: GBK, into a temporary name, then renamed into place.
+    putFile(m_strPath,
+            QTextCodec::codecForName("GBK")->fromUnicode(kBuy + "\n" + kCancel + "\n" + kSell + ",策略一\n"));
+    // The reader logs the file before it hands the lines over; wait for the intake itself.
+    EXPECT_TRUE(waitUntil([&] { return !emissions().empty(); }));
+    drainBatchOrderStrand();
+
+    const auto all = emissions();
+    ASSERT_EQ(all.size(), 1u);
+    ASSERT_EQ(all[0].size(), 3);
+    EXPECT_EQ(all[0][0]->m_nStatus, 0);
+    EXPECT_EQ(all[0][1]->m_nStatus, 4);
+    EXPECT_EQ(all[0][2]->m_nStatus, 0);
+    EXPECT_EQ(all[0][2]->m_strStrategy, QStringLiteral("策略一"));
+    // Pending first, then handled.
+    EXPECT_EQ(m_pManager->getAllDatas(), (Batch{all[0][0], all[0][2], all[0][1]}));
+
+    const QStringList backup = m_setup.backupLines();
+    ASSERT_EQ(backup.size(), 4) << backup.join('\n').toStdString();
+    EXPECT_TRUE(backup[0].startsWith(QStringLiteral("ORDER_TYPE,PRICE_TYPE")));
+    EXPECT_TRUE(backup[1].startsWith(QStringLiteral("23,0,10.5,600000,100,")));
+    EXPECT_TRUE(backup[2].startsWith(QStringLiteral("cancel_order,")));
+    EXPECT_TRUE(backup[3].startsWith(QStringLiteral("24,0,12.30,000001,200,")));
+}
+
+// The summary counts every line of the payload; blank and carriage-return lines are dropped before
+// parsing, and a batch with nothing accepted writes no backup.
+TEST_F(Dispatch, ShortcutIntakeSummary)
+{
+    CLogCapture capture;
+    const std::pair<QString, const char*> rows[] = {
+        {QStringLiteral(" \r\n\r\n \t \r"), "3 条下单参数(下单: 0条, 撤单: 0条, 操作任务: 0条)"},
+        {kBuy + "\n", "2 条下单参数(下单: 1条, 撤单: 0条, 操作任务: 0条)"},
+        {kBuy + "\n" + kCancel + "\n208,arg\nnot-a-line",
+         "4 条下单参数(下单: 1条, 撤单: 1条, 操作任务: 1条)"}};
+    for (const auto& [strPayload, szSummary] : rows) {
+        m_setup.intake(strPayload);
+        EXPECT_EQ(m_setup.consoleTexts().last(),
+                  "[order] [快捷键下单] 接收到 " + QString::fromUtf8(szSummary) + '.');
+        EXPECT_EQ(emissions().empty(), strPayload == rows[0].first)
+            << "announced only with something accepted";
+        EXPECT_EQ(m_setup.backupLines().isEmpty(), strPayload == rows[0].first) << "nor backed up";
+    }
+    EXPECT_TRUE(capture.contains("[order ] shortcut BatchOrder:" + kBuy.toStdString()));
+    // The prefix is case-insensitive but needs its colon.
+    const int nBefore = m_pManager->getAllDatas().size();
+    EXPECT_FALSE(m_pManager->shortcutOrder(QStringLiteral("BatchOrder ") + kBuy));
+    EXPECT_FALSE(m_pManager->shortcutOrder(kBuy));
+    EXPECT_TRUE(m_pManager->shortcutOrder(QStringLiteral("batchorder:") + kBuy));
+    drainBatchOrderStrand();
+    EXPECT_EQ(m_pManager->getAllDatas().size(), nBefore + 1);
+}
+
+TEST_F(Dispatch, TryOrderConvertsEveryPendingRecordAndPlacesOneBatch)
+{
+    m_pManager->tryOrder();
+    EXPECT_TRUE(emissions().empty() && m_setup.consoleTexts().isEmpty()) << "an empty queue does nothing";
+    m_setup.intake(kBuy + "\n" + kUnsupported + "\n" + kSell);
+    m_emissions.clear();
+
+    m_pManager->tryOrder();
+    const auto all = emissions();
+    ASSERT_EQ(all.size(), 1u);
+    ASSERT_EQ(all[0].size(), 3);
+    for (const auto& pData : all[0])
+        EXPECT_EQ(pData->m_nStatus, 1);
+    EXPECT_FALSE(all[0][1]->m_strErrorMsg.isEmpty());
+    EXPECT_TRUE(consoleHas(QStringLiteral("[error] [参数错误] 不支持当前操作类型!!")));
+    EXPECT_TRUE(consoleHas(QStringLiteral("[order] 用户下出 2 条指令!")));
+
+    const auto batches = m_recorder.batches();
+    ASSERT_EQ(batches.size(), 1u);
+    ASSERT_EQ(batches[0].size(), 2);
+    EXPECT_EQ(batches[0][0].m_nStrategyNo, kStrategy);
+    EXPECT_EQ(batches[0][0].m_singleParams.value(0).m_strStockCode, QStringLiteral("600000"));
+    EXPECT_EQ(batches[0][1].m_singleParams.value(0).m_strStockCode, QStringLiteral("000001"));
+    EXPECT_EQ(m_pManager->getFrontTimetag(), UINT64_MAX);
+}
+
+TEST_F(Dispatch, WithoutStrategyRecordsStayPendingAndTheConsoleSaysHowMany)
+{
+    QString strError;
+    m_host.orderService().stopOrderStrategy(kStrategy, strError);
+    m_setup.intake(kBuy + "\n" + kUnsupported);
+    m_emissions.clear();
+
+    m_pManager->tryOrder();
+    EXPECT_TRUE(m_recorder.batches().empty());
+    EXPECT_TRUE(emissions().empty());
+    EXPECT_EQ(m_setup.consoleTexts().last(), QStringLiteral("[error] 批量下单策略未运行, 2 条指令未下出!"));
+    EXPECT_FALSE(consoleHas(QStringLiteral("[error] [参数错误] 不支持当前操作类型!!")))
+        << "nothing converted";
+    for (const auto& pData : m_pManager->getAllDatas())
+        EXPECT_EQ(pData->m_nStatus, 0);
+
+    m_host.orderService().addBatchOrderStrategy(kStrategy);
+    m_pManager->tryOrder();
+    ASSERT_EQ(m_recorder.batches().size(), 1u) << "a later trigger places what was left";
+    EXPECT_EQ(m_recorder.batches()[0].size(), 1);
+}
+
+TEST_F(Dispatch, ClearPendingMovesRecordsBehindThePendingOnes)
+{
+    m_pManager->clearPending();
+    EXPECT_TRUE(emissions().empty()) << "clearing an empty queue announces nothing";
+    EXPECT_EQ(m_setup.consoleTexts(), QStringList{"[order] 用户清空当前未处理数据!"});
+
+    m_setup.intake(kBuy);
+    m_pManager->clearPending();
+    m_setup.intake(kSell);
+    const auto datas = m_pManager->getAllDatas();
+    ASSERT_EQ(datas.size(), 2);
+    EXPECT_EQ(datas[0]->m_strStockCode, QStringLiteral("000001"));
+    EXPECT_EQ(datas[0]->m_nStatus, 0);
+    EXPECT_EQ(datas[1]->m_strStockCode, QStringLiteral("600000"));
+    EXPECT_EQ(datas[1]->m_nStatus, 2);
+    EXPECT_EQ(m_pManager->getFrontTimetag(), datas[0]->m_nTimetag);
+}
+
+// Only a press of the order key, with something pending, dispatches; on the strand.
+TEST_F(Dispatch, OrderKeyPressDispatchesOnTheStrand)
+{
+    CLogCapture capture;
+    m_pManager->setOrderSequence(
+        QKeySequence::fromString(QStringLiteral("Ctrl+F9"), QKeySequence::NativeText));
+    auto deliver = [&](int nKey, int nState) {
+        shortcuts()->deliverKey(nKey, nState);
+        drainBatchOrderStrand();
+    };
+    deliver(Qt::Key_F9 | Qt::ControlModifier, 0);
+    EXPECT_TRUE(consoleHas(QStringLiteral("[order] user batch order !")));
+    m_setup.intake(kBuy);
+    deliver(Qt::Key_F9 | Qt::ControlModifier, 1);
+    EXPECT_TRUE(capture.contains("[order ] receive global key state : 1"));
+    deliver(Qt::Key_F9, 0); // another key
+    EXPECT_TRUE(m_recorder.batches().empty()) << "nothing pending, a release, another key";
+
+    deliver(Qt::Key_F9 | Qt::ControlModifier, 0);
+    ASSERT_EQ(m_recorder.batches().size(), 1u);
+    EXPECT_EQ(m_recorder.batches()[0].size(), 1);
+}
+
+TEST_F(Dispatch, TriggeredCheckerDispatchesEveryIntakeAtOnceUntilTheKeyResetsIt)
+{
+    CLogCapture capture;
+    CMonitorProcessChecker::configure({}, true);
+    m_pManager->setOrderSequence(QKeySequence(Qt::Key_F9));
+    CBatchOrderSmartKeyChecker* pChecker = CBatchOrderSmartKeyChecker::instance();
+    m_setup.intake(kBuy);
+    pChecker->start();
+    // The first tick comes a second after start and the record is old enough by then.
+    ASSERT_TRUE(m_recorder.waitForBatches(1));
+    EXPECT_TRUE(pChecker->isTriggered());
+    EXPECT_TRUE(capture.contains("[order ] user checker trigger order"));
+
+    m_setup.intake(kSell);
+    EXPECT_EQ(m_recorder.batches().size(), 2u) << "a batch read while triggered goes out at once";
+    EXPECT_TRUE(capture.contains("[order ] user trigger shortcut order"));
+
+    shortcuts()->deliverKey(Qt::Key_F9, 0);
+    EXPECT_FALSE(pChecker->isTriggered());
+    pChecker->stop();
+    m_setup.intake(kBuy);
+    EXPECT_EQ(m_recorder.batches().size(), 2u);
+    EXPECT_EQ(m_pManager->getAllDatas().front()->m_nStatus, 0);
 }

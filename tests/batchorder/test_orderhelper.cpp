@@ -1,10 +1,9 @@
 #include "cbatchorderdata.h"
 #include "cbatchorderhelper.h"
 #include "cbatchordermanager.h"
-#include "cbatchordermessagemodel.h"
 
 #include "base/utils.h"
-#include "common/ctesthost.h"
+#include "common/ctestmanager.h"
 
 #include <boost/make_shared.hpp>
 
@@ -15,7 +14,6 @@
 #include <QMap>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <initializer_list>
@@ -45,15 +43,14 @@ boost::shared_ptr<CBatchOrderData> makeRecord(const QString& strColumns, const Q
     pData->m_strNote = QStringLiteral("备注");
     pData->m_strTradeParam = strTradeParam;
     const QMap<QString, QString*> columns = {
-        {"ORDER_TYPE", &pData->m_strOrderType},   {"PRICE_TYPE", &pData->m_strPriceType},
-        {"MODE_PRICE", &pData->m_strModePrice},   {"STOCK_CODE", &pData->m_strStockCode},
-        {"VOLUME", &pData->m_strVolume},          {"ACCOUNT_ID", &pData->m_strAccountId},
-        {"BROKERTYPE", &pData->m_strBrokerType},  {"BASKETPATH", &pData->m_strBasketPath},
+        {"ORDER_TYPE", &pData->m_strOrderType},  {"PRICE_TYPE", &pData->m_strPriceType},
+        {"MODE_PRICE", &pData->m_strModePrice},  {"STOCK_CODE", &pData->m_strStockCode},
+        {"VOLUME", &pData->m_strVolume},         {"ACCOUNT_ID", &pData->m_strAccountId},
+        {"BROKERTYPE", &pData->m_strBrokerType}, {"BASKETPATH", &pData->m_strBasketPath},
         {"EXTRAPARAM", &pData->m_strExtraParam}};
     const QString strDefaults = "ORDER_TYPE=23;PRICE_TYPE=1;MODE_PRICE=10.5;STOCK_CODE=600000;VOLUME=100;"
                                 "ACCOUNT_ID=1001;BASKETPATH=basket_third_line_empty.csv;";
-    for (const QString& strItem : (strDefaults + strColumns).split(QLatin1Char(';'), Qt::SkipEmptyParts))
-    {
+    for (const QString& strItem : (strDefaults + strColumns).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const int nEquals = strItem.indexOf(QLatin1Char('='));
         QString* pColumn = columns.value(strItem.left(nEquals));
         EXPECT_TRUE(pColumn) << "no column " << strItem.toStdString();
@@ -71,8 +68,7 @@ boost::shared_ptr<CBatchOrderData> makeRecord(const QString& strColumns, const Q
 void expectFields(const COrderParam& order, const QString& strFields, const CBatchOrderData& data = {})
 {
     QStringList codes, volumes, priceTypes, prices, amounts, extras;
-    for (const COrderSingleParam& single : order.m_singleParams)
-    {
+    for (const COrderSingleParam& single : order.m_singleParams) {
         codes << single.m_strStockCode;
         volumes << QString::number(single.m_nVolume);
         priceTypes << QString::number(single.m_nPriceType);
@@ -83,21 +79,32 @@ void expectFields(const COrderParam& order, const QString& strFields, const CBat
     const auto text = [](const std::string& strText) { return QString::fromStdString(strText); };
     const auto number = [](double dValue) { return QString::number(dValue); };
     const QMap<QString, QString> fields = {
-        {"singles", number(order.m_singleParams.size())}, {"code", codes.join(',')},
-        {"vol", volumes.join(',')}, {"pt", priceTypes.join(',')}, {"price", prices.join(',')},
-        {"amount", amounts.join(',')}, {"extra", extras.join(',')}, {"algo", number(order.m_nAlgoOrderType)},
-        {"param", text(order.m_strParamText)}, {"algotext", text(order.m_strAlgoText)},
-        {"dbf", order.m_strDbfPriceText}, {"zdcl", number(order.m_nZdclIndex)},
-        {"named", number(order.m_bNamedStrategy)}, {"hedge", number(order.m_nHedgeFlag)},
-        {"voltext", text(order.m_strVolumeText)}, {"counterpart", text(order.m_strCounterpart)},
-        {"key", order.m_strAccountKey}, {"broker", order.m_strBrokerType},
+        {"singles", number(order.m_singleParams.size())},
+        {"code", codes.join(',')},
+        {"vol", volumes.join(',')},
+        {"pt", priceTypes.join(',')},
+        {"price", prices.join(',')},
+        {"amount", amounts.join(',')},
+        {"extra", extras.join(',')},
+        {"algo", number(order.m_nAlgoOrderType)},
+        {"param", text(order.m_strParamText)},
+        {"algotext", text(order.m_strAlgoText)},
+        {"dbf", order.m_strDbfPriceText},
+        {"zdcl", number(order.m_nZdclIndex)},
+        {"named", number(order.m_bNamedStrategy)},
+        {"hedge", number(order.m_nHedgeFlag)},
+        {"voltext", text(order.m_strVolumeText)},
+        {"counterpart", text(order.m_strCounterpart)},
+        {"key", order.m_strAccountKey},
+        {"broker", order.m_strBrokerType},
         {"acttype", order.m_strGivenAccountType + '/' + order.m_strAccountType},
         {"strategy", QStringLiteral("%1/%2").arg(order.m_nStrategyNo).arg(order.m_nStrategyFlag)},
-        {"tst", number(order.m_nTradeStrategyType)}, {"seq", order.m_strSeq},
-        {"name", text(order.m_strStrategyName)}, {"note", text(order.m_strNote)},
+        {"tst", number(order.m_nTradeStrategyType)},
+        {"seq", order.m_strSeq},
+        {"name", text(order.m_strStrategyName)},
+        {"note", text(order.m_strNote)},
         {"left", data.m_strTradeParam}}; // the record's TRADEPARAM after building
-    for (const QString& strItem : strFields.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-    {
+    for (const QString& strItem : strFields.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const QString strName = strItem.left(strItem.indexOf(QLatin1Char('=')));
         EXPECT_TRUE(fields.contains(strName)) << "no field " << strItem.toStdString();
         EXPECT_EQ(fields.value(strName).toStdString(), strItem.mid(strName.size() + 1).toStdString())
@@ -128,8 +135,7 @@ protected:
     }
     void check(std::initializer_list<CRow> rows)
     {
-        for (const CRow& row : rows)
-        {
+        for (const CRow& row : rows) {
             SCOPED_TRACE(row.m_szName);
             const auto pData = makeRecord(QString::fromUtf8(row.m_szColumns), row.m_szTradeParam);
             for (const COrderParam& order : build(pData, QString::fromUtf8(row.m_szReason)))
@@ -150,7 +156,7 @@ protected:
         return file.fileName();
     }
 
-    CTestHost m_host{CTestHost::RECORDING_SERVICE, dataPath(QStringLiteral("orderhelper_profile.json"))};
+    CTestManager m_setup{false, dataPath(QStringLiteral("orderhelper_profile.json"))};
     CBatchOrderHelper m_helper;
     QTemporaryDir m_dir;
 };
@@ -165,17 +171,15 @@ TEST_F(OrderHelperTest, EachOrderTypeTakesItsGroupsPath)
     const std::tuple<const char*, const char*, const char*, const char*> groups[] = {
         {"25 26 110 111 120 125", "组合策略文件路径为空!", "算法参数解析失败", ""},     // A
         {"32 39", "还款金额为空或非法!", "", "X"},                                      // B
-        {"33 34 35 36 112 115 119", "不支持当前操作类型!", "不支持当前操作类型!", ""}, // C
+        {"33 34 35 36 112 115 119", "不支持当前操作类型!", "不支持当前操作类型!", ""},  // C
         {"37 38", "划转合约代码为空!", "", ""},                                         // D
         {"137 138", "合约代码为空!", "", ""},                                           // E
         {"139", "合约代码为空!", "", "X"},                                              // F
         {"500 504", "", "", ""},                                                        // G
         {"24 31 40 109 126 140 499 505 0200", "合约代码为空!", "算法参数解析失败", ""}, // general
     };
-    for (const auto& [szTypes, szEmptyReason, szOddReason, szAlgoText] : groups)
-    {
-        for (const QString& strType : QString::fromLatin1(szTypes).split(QLatin1Char(' ')))
-        {
+    for (const auto& [szTypes, szEmptyReason, szOddReason, szAlgoText] : groups) {
+        for (const QString& strType : QString::fromLatin1(szTypes).split(QLatin1Char(' '))) {
             SCOPED_TRACE(strType.toStdString());
             const QString strEmpty = ";STOCK_CODE=;MODE_PRICE=;PRICE_TYPE=;VOLUME=0;BASKETPATH=";
             build(makeRecord("ORDER_TYPE=" + strType + strEmpty), QString::fromUtf8(szEmptyReason));
@@ -233,9 +237,11 @@ TEST_F(OrderHelperTest, GroupsEFGIgnoreTradeParamForPricing)
         {"E", "ORDER_TYPE=137", "BJFS=0,ZDJ=1", "", "pt=5 price=10.5 vol=100 param= algotext= voltext="},
         {"F", "ORDER_TYPE=139", "BJFS=0,ZDJ=1", "", "pt=5 price=10.5 param= algotext=BJFS=0,ZDJ=1"},
         {"GWithoutCode", "ORDER_TYPE=502;STOCK_CODE=;VOLUME=5000", "", "", "pt=5 vol=5000 voltext=5000"},
-        {"EChecksModelPrice", "ORDER_TYPE=138;PRICE_TYPE=0;MODE_PRICE=" NO_NUMBER, "", "模型价格为空或非法!", ""},
+        {"EChecksModelPrice", "ORDER_TYPE=138;PRICE_TYPE=0;MODE_PRICE=" NO_NUMBER, "", "模型价格为空或非法!",
+         ""},
         // G does not look at the model price result, but its reason still rejects the record.
-        {"GChecksModelPrice", "ORDER_TYPE=500;PRICE_TYPE=49;MODE_PRICE=" NO_NUMBER, "", "模型价格为空或非法!", ""},
+        {"GChecksModelPrice", "ORDER_TYPE=500;PRICE_TYPE=49;MODE_PRICE=" NO_NUMBER, "", "模型价格为空或非法!",
+         ""},
     });
 }
 
@@ -285,8 +291,8 @@ TEST_F(OrderHelperTest, ZdclPrefixes)
     QVector<COrderParam> orders;
     m_helper.buildOrderParam(pNoRights, orders);
     const std::string strReason = pNoRights->m_strErrorMsg.toStdString();
-    EXPECT_TRUE(orders.isEmpty() && strReason.find("11____1____T____3____1101") != std::string::npos
-                && strReason.find("ALPHA1") != std::string::npos)
+    EXPECT_TRUE(orders.isEmpty() && strReason.find("11____1____T____3____1101") != std::string::npos &&
+                strReason.find("ALPHA1") != std::string::npos)
         << strReason;
 }
 
@@ -365,7 +371,9 @@ TEST_F(OrderHelperTest, BadBasketFilesYieldWhatTheirLinesSay)
     EXPECT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("dir.csv")));
     for (const QString& strPath : {m_dir.filePath("missing.csv"), m_dir.filePath("dir.csv"), QString()})
         expectFields(readBasket(strPath), "singles=0");
-    const QByteArray binary("\x00\xff,\xfe" "12\n\x01\x02\x03\n\xff\xff,7,\x00\n", 18);
+    const QByteArray binary("\x00\xff,\xfe"
+                            "12\n\x01\x02\x03\n\xff\xff,7,\x00\n",
+                            18);
     expectFields(readBasket(writeFile("bin.csv", binary)), "vol=0,7");
 
     QByteArray large;
@@ -397,17 +405,9 @@ TEST_F(OrderHelperTest, RejectionIsShownOnTheConsoleAndANullRecordIgnored)
     m_helper.buildOrderParam(boost::shared_ptr<CBatchOrderData>(), orders);
     EXPECT_TRUE(orders.isEmpty());
 
-    CBatchOrderManager::initInstance(nullptr);
-    CBatchOrderManager* pManager = CBatchOrderManager::instance();
-    ASSERT_NE(pManager, nullptr);
+    m_setup.create();
     build(makeRecord(QStringLiteral("STOCK_CODE=")), QStringLiteral("合约代码为空!"));
-    const auto msgs = pManager->getConsoleModel()->getAllMsgs();
-    EXPECT_TRUE(std::any_of(msgs.begin(), msgs.end(), [](const auto& pMsg) {
-        return pMsg->getLevel() == MSG_LEVEL_ERROR && pMsg->getMsg().endsWith("[参数错误] 合约代码为空!!");
-    }));
-    CBatchOrderManager::m_pInstance = nullptr;
-    drainBatchOrderStrand();
-    delete pManager;
+    EXPECT_EQ(m_setup.consoleTexts(), QStringList{"[error] [参数错误] 合约代码为空!!"});
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #include "cbatchordersettingdialog.h"
 
-#include "batchorder/cpaneltestfixture.h"
-#include "common/waituntil.h"
+#include "cbatchordermanager.h"
+
+#include "common/ctestmanager.h"
+#include "common/rowname.h"
 #include "config/cuserconfig.h"
 #include "ui/ccheckbox.h"
 #include "ui/cdbfalgoparamssettingdialog.h"
@@ -10,6 +12,8 @@
 #include "ui/cshortcutmanager.h"
 #include "ui/csimpletextwidget.h"
 #include "ui/csmallnormalbutton.h"
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDir>
@@ -22,15 +26,9 @@ using Dialog = CBatchOrderSettingDialog;
 
 namespace {
 
-class SettingDialogTest : public CPanelTestFixture
+class SettingDialogTest : public ::testing::Test
 {
 protected:
-    void TearDown() override
-    {
-        m_pDialog.reset();
-        CPanelTestFixture::TearDown();
-    }
-
     // Builds the dialog on the settings as they are now and shows it, as the panel does.
     void open()
     {
@@ -39,7 +37,7 @@ protected:
         m_pDialog->refreshUi();
     }
 
-    CUserConfig& config() { return m_pHost->userConfig(); }
+    CUserConfig& config() { return m_setup.host().userConfig(); }
     void setSettings(bool bShortcut, const QString& strKey, const QString& strPath)
     {
         config().setUserDataBool(USER_BATCH_ORDER_SHORTCUT_ENABLED, bShortcut, false);
@@ -71,15 +69,18 @@ protected:
             .arg(button(Dialog::ID_MONITOR_BUTTON)->text());
     }
 
-    // Whether the manager holds strKey as its order key: the key then dispatches (and says so).
+    bool monitoring() { return m_setup.host().orderService().isStrategyRunning(999); }
+    QStringList consoleTexts() const { return m_setup.consoleTexts(); }
+    // Whether the manager holds the key as its order key: the key then dispatches (and says so).
     bool managerTakesKey(int nKey)
     {
-        const int nBefore = consoleTexts().count(QStringLiteral("user batch order !"));
+        const int nBefore = consoleTexts().count(QStringLiteral("[order] user batch order !"));
         utils::CSingletonT<CShortcutManager>::instance()->deliverKey(nKey, 0);
-        return consoleTexts().count(QStringLiteral("user batch order !")) > nBefore;
+        return consoleTexts().count(QStringLiteral("[order] user batch order !")) > nBefore;
     }
 
-    std::unique_ptr<Dialog> m_pDialog;
+    CTestManager m_setup;
+    std::unique_ptr<Dialog> m_pDialog; // goes before the manager
 };
 
 TEST_F(SettingDialogTest, BuildsTheControlsWithTheirTextsAndSizes)
@@ -108,55 +109,27 @@ TEST_F(SettingDialogTest, BuildsTheControlsWithTheirTextsAndSizes)
     }
 }
 
-struct ToggleRow
+// The key edit follows the check box; unchecking forgets the key, and checking again does not revive a
+// stored key the edit never showed.
+TEST_F(SettingDialogTest, ShortcutCheckBoxWritesTheSettingsAndReportsThem)
 {
-    const char* szName;
-    bool bStoredShortcut;
-    const char* szStoredKey;
-    const char* szExpectedKey;  // setting 83 after the click
-    const char* szExpectedEdit; // the key edit's text after the click
-    const char* szExpectedMessage;
-};
-
-class ShortcutToggle : public SettingDialogTest, public ::testing::WithParamInterface<ToggleRow>
-{
-};
-
-TEST_P(ShortcutToggle, WritesTheSettingsAndReportsIt)
-{
-    const ToggleRow& row = GetParam();
-    setSettings(row.bStoredShortcut, QString::fromUtf8(row.szStoredKey), QString());
+    setSettings(false, QStringLiteral("F9"), QString());
     open();
+    const auto expectState = [&](bool bOn, const char* szKey, const char* szMessage) {
+        EXPECT_EQ(config().getUserDataBool(USER_BATCH_ORDER_SHORTCUT_ENABLED), bOn);
+        EXPECT_EQ(keyEdit()->isEnabled(), bOn);
+        EXPECT_EQ(setting(USER_BATCH_ORDER_SHORTCUT_KEY), QString::fromUtf8(szKey));
+        EXPECT_EQ(keyEdit()->text(), QString::fromUtf8(szKey));
+        EXPECT_EQ(consoleTexts().last(), "[system] " + QString::fromUtf8(szMessage));
+    };
     QTest::mouseClick(checkBox(), Qt::LeftButton);
-    EXPECT_EQ(config().getUserDataBool(USER_BATCH_ORDER_SHORTCUT_ENABLED), !row.bStoredShortcut);
-    EXPECT_EQ(setting(USER_BATCH_ORDER_SHORTCUT_KEY), QString::fromUtf8(row.szExpectedKey));
-    EXPECT_EQ(keyEdit()->text(), QString::fromUtf8(row.szExpectedEdit));
-    EXPECT_EQ(keyEdit()->isEnabled(), !row.bStoredShortcut) << "the key edit follows the check box";
-    EXPECT_EQ(consoleTexts().last(), QString::fromUtf8(row.szExpectedMessage));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Flows, ShortcutToggle,
-    ::testing::Values(ToggleRow{"OffClearsKeyEditAndSetting", true, "Ctrl+K", "", "", "用户关闭快捷下单!"},
-                      // The edit was not loaded while the box was off: the stored key is not revived.
-                      ToggleRow{"OnWithoutKeyReportsEmptyKey", false, "F9", "", "", "用户开启快捷下单()!"}),
-    [](const ::testing::TestParamInfo<ToggleRow>& info) { return info.param.szName; });
-
-TEST_F(SettingDialogTest, CheckingAgainAfterTypingAKeyStoresAndReportsIt)
-{
-    setSettings(false, QString(), QString());
-    open();
-    QTest::mouseClick(checkBox(), Qt::LeftButton);
+    expectState(true, "", "用户开启快捷下单()!");
     QTest::keyClick(keyEdit(), Qt::Key_K, Qt::ControlModifier);
-    EXPECT_EQ(consoleTexts().last(), QStringLiteral("用户设置下单快捷键为 Ctrl+K"));
+    expectState(true, "Ctrl+K", "用户设置下单快捷键为 Ctrl+K");
     QTest::mouseClick(checkBox(), Qt::LeftButton);
+    expectState(false, "", "用户关闭快捷下单!");
     QTest::mouseClick(checkBox(), Qt::LeftButton);
-    EXPECT_EQ(consoleTexts().mid(consoleTexts().size() - 2),
-              (QStringList{QStringLiteral("用户关闭快捷下单!"), QStringLiteral("用户开启快捷下单()!")}));
-    QTest::keyClick(keyEdit(), Qt::Key_F9);
-    QTest::mouseClick(checkBox(), Qt::LeftButton);
-    QTest::mouseClick(checkBox(), Qt::LeftButton);
-    EXPECT_EQ(setting(USER_BATCH_ORDER_SHORTCUT_KEY), QString()) << "unchecking forgets the key";
+    expectState(true, "", "用户开启快捷下单()!");
 }
 
 TEST_F(SettingDialogTest, EditsWriteTheirSettingAndReport)
@@ -165,7 +138,7 @@ TEST_F(SettingDialogTest, EditsWriteTheirSettingAndReport)
     open();
     QTest::keyClick(keyEdit(), Qt::Key_F8, Qt::ControlModifier);
     EXPECT_EQ(setting(USER_BATCH_ORDER_SHORTCUT_KEY), QStringLiteral("Ctrl+F8"));
-    EXPECT_EQ(consoleTexts().last(), QStringLiteral("用户设置下单快捷键为 Ctrl+F8"));
+    EXPECT_EQ(consoleTexts().last(), QStringLiteral("[system] 用户设置下单快捷键为 Ctrl+F8"));
     EXPECT_FALSE(managerTakesKey(Qt::ControlModifier | Qt::Key_F8))
         << "an edited key reaches the manager only when monitoring starts or the dialog refreshes";
 
@@ -174,15 +147,13 @@ TEST_F(SettingDialogTest, EditsWriteTheirSettingAndReport)
     pathEdit()->setModified(true);
     QTest::keyClick(pathEdit(), Qt::Key_Return);
     EXPECT_EQ(setting(USER_BATCH_ORDER_FILE_PATH), QStringLiteral("/新/orders.csv"));
-    EXPECT_EQ(consoleTexts().last(), QStringLiteral("用户设置监控路径为 /新/orders.csv"));
+    EXPECT_EQ(consoleTexts().last(), QStringLiteral("[system] 用户设置监控路径为 /新/orders.csv"));
 }
 
-struct MonitorRow
+struct MonitorRow : CNamedRow
 {
-    const char* szName;
-    bool bShortcut;
-    const char* szStateRunning; // controlState() while monitoring
-    const char* szStateStopped; // after stopping again
+    bool m_bShortcut;
+    const char* m_szStateStopped; // controlState() after stopping again
 };
 
 class MonitorButton : public SettingDialogTest, public ::testing::WithParamInterface<MonitorRow>
@@ -192,9 +163,9 @@ class MonitorButton : public SettingDialogTest, public ::testing::WithParamInter
 TEST_P(MonitorButton, StartsAndStopsWithTheEnablingRules)
 {
     const MonitorRow& row = GetParam();
-    const QString strPath = m_pHost->dataDir() + QStringLiteral("/inbox/orders.csv");
-    QDir().mkpath(m_pHost->dataDir() + QStringLiteral("/inbox"));
-    setSettings(row.bShortcut, QStringLiteral("Ctrl+F7"), strPath);
+    const QString strPath = m_setup.host().dataDir() + QStringLiteral("/inbox/orders.csv");
+    QDir().mkpath(m_setup.host().dataDir() + QStringLiteral("/inbox"));
+    setSettings(row.m_bShortcut, QStringLiteral("Ctrl+F7"), strPath);
     open();
     EXPECT_TRUE(managerTakesKey(Qt::ControlModifier | Qt::Key_F7))
         << "the dialog hands the key over when built";
@@ -204,48 +175,39 @@ TEST_P(MonitorButton, StartsAndStopsWithTheEnablingRules)
     ASSERT_TRUE(monitoring());
     EXPECT_TRUE(utils::CSingletonT<CShortcutManager>::instance()->isHooked());
     EXPECT_TRUE(managerTakesKey(Qt::Key_F6)) << "starting hands the stored key to the manager";
-    EXPECT_EQ(controlState(), QString::fromUtf8(row.szStateRunning));
-    EXPECT_TRUE(consoleTexts().contains(QStringLiteral("start!")));
+    EXPECT_EQ(controlState(), QStringLiteral("0000 停止监控"));
+    EXPECT_TRUE(consoleTexts().contains(QStringLiteral("[system] start!")));
 
     QTest::mouseClick(button(Dialog::ID_MONITOR_BUTTON), Qt::LeftButton);
     EXPECT_FALSE(monitoring());
-    EXPECT_EQ(consoleTexts().last(), QStringLiteral("stop!"));
-    EXPECT_EQ(controlState(), QString::fromUtf8(row.szStateStopped));
+    EXPECT_EQ(consoleTexts().last(), QStringLiteral("[system] stop!"));
+    EXPECT_EQ(controlState(), QString::fromUtf8(row.m_szStateStopped));
 }
 
 INSTANTIATE_TEST_SUITE_P(States, MonitorButton,
-                         ::testing::Values(MonitorRow{"ShortcutOn", true, "0000 停止监控", "1111 开始监控"},
-                                           MonitorRow{"ShortcutOff", false, "0000 停止监控",
-                                                      "1011 开始监控"}),
-                         [](const ::testing::TestParamInfo<MonitorRow>& info) { return info.param.szName; });
+                         ::testing::Values(MonitorRow{"ShortcutOn", true, "1111 开始监控"},
+                                           MonitorRow{"ShortcutOff", false, "1011 开始监控"}),
+                         rowName);
 
-TEST_F(SettingDialogTest, RefreshShowsMonitoringStartedElsewhere)
+// A start without a path is refused by the manager; monitoring started elsewhere shows at the refresh.
+TEST_F(SettingDialogTest, MonitorButtonShowsTheStateOfTheMoment)
 {
     setSettings(true, QStringLiteral("F9"), QString());
     open();
+    QTest::mouseClick(button(Dialog::ID_MONITOR_BUTTON), Qt::LeftButton);
+    EXPECT_FALSE(monitoring());
+    EXPECT_EQ(consoleTexts().mid(consoleTexts().size() - 2),
+              (QStringList{"[system] start!", "[error] start path empty!"}));
     EXPECT_EQ(controlState(), QStringLiteral("1111 开始监控"));
-    m_pHost->orderService().addBatchOrderStrategy(999);
+    m_setup.host().orderService().addBatchOrderStrategy(999);
     m_pDialog->refreshUi();
     EXPECT_EQ(controlState(), QStringLiteral("0000 停止监控"));
     EXPECT_EQ(keyEdit()->text(), QStringLiteral("F9"));
 }
 
-TEST_F(SettingDialogTest, StartWithEmptyPathIsReportedByTheManager)
+struct FileRow : CNamedRow
 {
-    setSettings(false, QString(), QString());
-    open();
-    QTest::mouseClick(button(Dialog::ID_MONITOR_BUTTON), Qt::LeftButton);
-    EXPECT_FALSE(monitoring());
-    EXPECT_EQ(consoleTexts().mid(consoleTexts().size() - 2),
-              (QStringList{QStringLiteral("start!"), QStringLiteral("start path empty!")}));
-    EXPECT_EQ(button(Dialog::ID_MONITOR_BUTTON)->text(), QStringLiteral("开始监控"));
-}
-
-struct FileRow
-{
-    const char* szName;
-    bool bAccept;
-    bool bChanges;
+    bool m_bAccept;
 };
 
 class ChooseFile : public SettingDialogTest, public ::testing::WithParamInterface<FileRow>
@@ -256,8 +218,8 @@ TEST_P(ChooseFile, OpensInTheCurrentDirectoryAndTakesTheChosenFile)
 {
     const FileRow& row = GetParam();
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    const QString strOldDir = m_pHost->dataDir() + QStringLiteral("/旧");
-    const QString strNewDir = m_pHost->dataDir() + QStringLiteral("/新");
+    const QString strOldDir = m_setup.host().dataDir() + QStringLiteral("/旧");
+    const QString strNewDir = m_setup.host().dataDir() + QStringLiteral("/新");
     QDir().mkpath(strOldDir);
     QDir().mkpath(strNewDir);
     const QString strOld = strOldDir + QStringLiteral("/orders.csv");
@@ -277,7 +239,7 @@ TEST_P(ChooseFile, OpensInTheCurrentDirectoryAndTakesTheChosenFile)
         strOpenedIn = pFileDialog->directory().absolutePath();
         EXPECT_EQ(pFileDialog->windowTitle(), QStringLiteral("选择文件"));
         EXPECT_EQ(pFileDialog->fileMode(), QFileDialog::AnyFile);
-        if (row.bAccept) {
+        if (row.m_bAccept) {
             pFileDialog->selectFile(strNew);
             static_cast<QDialog*>(pFileDialog)->accept(); // QFileDialog::accept, as the Open button
         } else {
@@ -287,17 +249,17 @@ TEST_P(ChooseFile, OpensInTheCurrentDirectoryAndTakesTheChosenFile)
     QTest::mouseClick(button(Dialog::ID_CHOOSE_PATH_BUTTON), Qt::LeftButton);
     ASSERT_TRUE(bFound);
     EXPECT_EQ(strOpenedIn, strOldDir);
-    const QString strExpected = row.bChanges ? strNew : strOld;
+    const QString strExpected = row.m_bAccept ? strNew : strOld;
     EXPECT_EQ(setting(USER_BATCH_ORDER_FILE_PATH), strExpected);
     EXPECT_EQ(pathEdit()->text(), strExpected);
     EXPECT_EQ(consoleTexts().size(), nMessages) << "choosing a file is not reported";
 }
 
 INSTANTIATE_TEST_SUITE_P(Outcomes, ChooseFile,
-                         ::testing::Values(FileRow{"Accepted", true, true},
+                         ::testing::Values(FileRow{"Accepted", true},
                                            // A cancelled dialog names its directory; that is no file.
-                                           FileRow{"Cancelled", false, false}),
-                         [](const ::testing::TestParamInfo<FileRow>& info) { return info.param.szName; });
+                                           FileRow{"Cancelled", false}),
+                         rowName);
 
 TEST_F(SettingDialogTest, AlgorithmParameterTextOpensOneDialogAndRaisesItAgain)
 {
@@ -306,9 +268,8 @@ TEST_F(SettingDialogTest, AlgorithmParameterTextOpensOneDialogAndRaisesItAgain)
     auto algoDialogs = [] {
         QList<CDbfAlgoParamsSettingDialog*> dialogs;
         for (QWidget* pWidget : QApplication::allWidgets()) {
-            if (auto* pDialog = qobject_cast<CDbfAlgoParamsSettingDialog*>(pWidget)) {
+            if (auto* pDialog = qobject_cast<CDbfAlgoParamsSettingDialog*>(pWidget))
                 dialogs << pDialog;
-            }
         }
         return dialogs;
     };

@@ -6,8 +6,8 @@
 #include "base/utils.h"
 #include "common/clatch.h"
 #include "common/clogcapture.h"
-#include "common/crecordingorderservice.h"
-#include "common/ctesthost.h"
+#include "common/ctestmanager.h"
+#include "common/rowname.h"
 #include "common/waituntil.h"
 
 #include <boost/make_shared.hpp>
@@ -36,45 +36,22 @@ const QString kCancel = QStringLiteral("cancel_order,8880000001,123456,,,,2,2");
 class SmartKeyChecker : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    SmartKeyChecker()
     {
-        m_pHost = std::make_unique<CTestHost>();
-        m_pHost->orderService().addBatchOrderStrategy(999);
+        m_setup.host().orderService().addBatchOrderStrategy(999);
         CMonitorProcessChecker::configure({}, true);
-        CBatchOrderManager::initInstance(nullptr);
-        m_pManager = CBatchOrderManager::instance();
+        m_setup.create();
         m_pChecker = CBatchOrderSmartKeyChecker::instance();
         m_connection = m_pChecker->m_sigTrigger.connect([this] { ++m_nFired; });
-    }
-
-    void TearDown() override
-    {
-        m_pHost->recorder()->release();
-        m_connection.disconnect();
-        m_pChecker->stop();
-        CMonitorProcessChecker::configure({}, false);
-        destroyManager();
-        m_pHost.reset();
-    }
-
-    void destroyManager()
-    {
-        if (!m_pManager)
-            return;
-        drainBatchOrderStrand();
-        CBatchOrderManager::m_pInstance = nullptr;
-        delete m_pManager;
-        m_pManager = nullptr;
     }
 
     // Reads one order line and makes its record old enough for a check to fire (it is dispatched at once
     // instead while the checker is triggered).
     boost::shared_ptr<CBatchOrderData> agedPending()
     {
-        EXPECT_TRUE(m_pManager->shortcutOrder(QStringLiteral("BatchOrder:") + kBuy));
-        drainBatchOrderStrand();
+        m_setup.intake(kBuy);
         boost::shared_ptr<CBatchOrderData> pData;
-        for (const auto& pCandidate : m_pManager->getAllDatas())
+        for (const auto& pCandidate : m_setup.manager()->getAllDatas())
             if (!pData || pCandidate->m_nSeq > pData->m_nSeq)
                 pData = pCandidate;
         pData->m_nTimetag = static_cast<uint64_t>(utils::clockMSec()) - 5000;
@@ -82,35 +59,28 @@ protected:
     }
 
     // Leaves the intake of a cancel line waiting inside the host's cancel call, with the queue's lock
-    // held, behind one old pending record, which it returns. TearDown lets the intake go on.
+    // held, behind one old pending record, which it returns. The fixture lets the intake go on.
     boost::shared_ptr<CBatchOrderData> holdIntakeBehindAnOldRecord()
     {
         auto pData = agedPending();
-        m_pHost->recorder()->hold();
-        EXPECT_TRUE(m_pManager->shortcutOrder(QStringLiteral("BatchOrder:") + kCancel));
-        EXPECT_TRUE(m_pHost->recorder()->waitForHeldCall());
+        m_setup.recorder().hold();
+        EXPECT_TRUE(m_setup.manager()->shortcutOrder(QStringLiteral("BatchOrder:") + kCancel));
+        EXPECT_TRUE(m_setup.recorder().waitForHeldCall());
         return pData;
     }
 
-    std::unique_ptr<CTestHost> m_pHost;
-    CBatchOrderManager* m_pManager = nullptr;
+    CTestManager m_setup{false};
     CBatchOrderSmartKeyChecker* m_pChecker = nullptr;
-    boost::signals2::connection m_connection;
     std::atomic<int> m_nFired{0};
+    boost::signals2::scoped_connection m_connection;
 };
 
 // After a fire has set the flag: what the next check leaves, and what becomes of a record read then.
-struct CNextCheckCase
+struct CNextCheckCase : CNamedRow
 {
-    const char* m_szName;
     bool m_bMonitor;   // the monitoring condition holds at the next check
     bool m_bTriggered; // the flag after it: a record read while it is set goes out at once
 };
-
-void PrintTo(const CNextCheckCase& row, std::ostream* pStream)
-{
-    *pStream << row.m_szName;
-}
 
 class SmartKeyCheckerNextCheck : public SmartKeyChecker, public ::testing::WithParamInterface<CNextCheckCase>
 {
@@ -142,8 +112,7 @@ TEST_P(SmartKeyCheckerNextCheck, FlagAndLaterRecord)
     EXPECT_EQ(m_nFired.load(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, SmartKeyCheckerNextCheck, ::testing::ValuesIn(kNextCheckCases),
-                         [](const auto& info) { return std::string(info.param.m_szName); });
+INSTANTIATE_TEST_SUITE_P(Rows, SmartKeyCheckerNextCheck, ::testing::ValuesIn(kNextCheckCases), rowName);
 
 TEST_F(SmartKeyChecker, FiresOnceTheOldestHasWaitedAFullSecond)
 {
@@ -152,19 +121,15 @@ TEST_F(SmartKeyChecker, FiresOnceTheOldestHasWaitedAFullSecond)
     // 999 ms old: only judge runs in which the check read the same millisecond as the test, so that
     // the age it saw is known to be exactly 999.
     bool bJudged = false;
-    for (int nTry = 0; nTry < 200 && !bJudged; ++nTry)
-    {
+    for (int nTry = 0; nTry < 200 && !bJudged; ++nTry) {
         const uint64_t nNow = static_cast<uint64_t>(utils::clockMSec());
         pData->m_nTimetag = nNow - 999;
         m_pChecker->doChecker();
-        if (static_cast<uint64_t>(utils::clockMSec()) == nNow)
-        {
+        if (static_cast<uint64_t>(utils::clockMSec()) == nNow) {
             bJudged = true;
             EXPECT_EQ(m_nFired.load(), 0);
             EXPECT_FALSE(m_pChecker->isTriggered());
-        }
-        else if (m_nFired.load() != 0)
-        {
+        } else if (m_nFired.load() != 0) {
             pData = agedPending(); // the clock ticked into the firing age; start over
             m_nFired = 0;
             m_pChecker->resetTrigger();
@@ -178,7 +143,7 @@ TEST_F(SmartKeyChecker, FiresOnceTheOldestHasWaitedAFullSecond)
     EXPECT_TRUE(m_pChecker->isTriggered());
     EXPECT_TRUE(capture.contains("[order ] checker trigger."));
     EXPECT_EQ(pData->m_nStatus, 1) << "the trigger dispatched the record";
-    EXPECT_EQ(m_pHost->recorder()->batches().size(), 1u);
+    EXPECT_EQ(m_setup.recorder().batches().size(), 1u);
 }
 
 // Shutdown during a long intake: the tick waits for the queue's lock that the intake holds. Stopping
@@ -190,17 +155,17 @@ TEST_F(SmartKeyChecker, StopDuringATickThatWaitsForTheIntakeReturnsAndNothingFir
     m_pChecker->start();
     EXPECT_TRUE(waitUntil([&] { return m_pChecker->tickCount() > nTicks; }));
 
-    auto stopped = std::async(std::launch::async, [&] { m_pManager->stopFileMonitor(); });
+    auto stopped = std::async(std::launch::async, [&] { m_setup.manager()->stopFileMonitor(); });
     const bool bStopReturned = stopped.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-    m_pHost->recorder()->release();
+    m_setup.recorder().release();
     stopped.wait();
     EXPECT_TRUE(bStopReturned) << "stop waited for a tick that waits for the intake";
 
-    destroyManager(); // lets the tick finish with the manager
+    m_setup.destroy(); // lets the tick finish with the manager
     EXPECT_EQ(m_nFired.load(), 0);
     EXPECT_FALSE(m_pChecker->isTriggered());
     EXPECT_EQ(pData->m_nStatus, 0) << "the record stays pending for a later start";
-    EXPECT_TRUE(m_pHost->recorder()->batches().empty());
+    EXPECT_TRUE(m_setup.recorder().batches().empty());
 }
 
 TEST_F(SmartKeyChecker, StopWaitsForAFireUnderWayAndLeavesTheFlagCleared)
@@ -238,7 +203,7 @@ TEST_F(SmartKeyChecker, DestroyingACheckerWhileItsTickWaitsForTheQueue)
     auto pData = holdIntakeBehindAnOldRecord();
     auto pChecker = boost::make_shared<CBatchOrderSmartKeyChecker>();
     pChecker->init();
-    pChecker->attach(m_pManager);
+    pChecker->attach(m_setup.manager());
     std::atomic<int> nFired{0};
     pChecker->m_sigTrigger.connect([&] { ++nFired; });
     pChecker->start();
@@ -253,7 +218,7 @@ TEST_F(SmartKeyChecker, DestroyingACheckerWhileItsTickWaitsForTheQueue)
         const pid_t nThread = nDestroyer.load();
         return nThread != 0 && threadAsleep(nThread);
     }));
-    m_pHost->recorder()->release();
+    m_setup.recorder().release();
     destroyer.join();
     EXPECT_EQ(nFired.load(), 0) << "the checker fired while it was being destroyed";
     EXPECT_EQ(pData->m_nStatus, 0);
