@@ -14,6 +14,7 @@
 //    core; the "bare" row is a thread doing nothing but the 1 ms sleep and one stat, the floor of any
 //    polling design.
 // Each row is one long run (Iterations(1)); the figures are the counters, not the loop time.
+#include "benchsupport.h"
 #include "cbatchorderfilemonitor.h"
 
 #include "base/clogger.h"
@@ -21,8 +22,6 @@
 #include "common/ctesthost.h"
 
 #include <benchmark/benchmark.h>
-#include <log4cxx/fileappender.h>
-#include <log4cxx/patternlayout.h>
 
 #include <QDir>
 #include <QFile>
@@ -50,20 +49,6 @@ namespace {
 
 const int kFiles = 2000;
 const char* const kPollOnlyVariable = "BATCHORDER_READER_POLL_ONLY";
-
-// The reader logs as it does in the host: INFO and above, into a file.
-void setUpLog(const QString& strDir)
-{
-    static bool s_bDone = false;
-    if (s_bDone)
-        return;
-    s_bDone = true;
-    auto pLayout = std::make_shared<log4cxx::PatternLayout>("%d{yyyy-MM-dd HH:mm:ss.SSS} %-5p [%T] %m%n");
-    auto pAppender = std::make_shared<log4cxx::FileAppender>(
-        pLayout, (strDir + QStringLiteral("/bench_filemonitor.log")).toStdString(), false);
-    g_TTStdLogger->addAppender(pAppender);
-    g_TTStdLogger->setLevel(log4cxx::Level::getInfo());
-}
 
 void setPollOnly(bool bPollOnly)
 {
@@ -147,7 +132,7 @@ void BM_PickupLatency(benchmark::State& state)
     const bool bWatch = state.range(0) != 0;
     const bool bSpaced = state.range(1) != 0;
     QTemporaryDir dir;
-    setUpLog(QDir::tempPath());
+    logAsHost(QDir::tempPath());
     const QString strPath = dir.filePath(QStringLiteral("orders.csv"));
     const QByteArray path = QFile::encodeName(strPath);
     const QByteArray part = QFile::encodeName(dir.filePath(QStringLiteral("orders.part")));
@@ -334,7 +319,7 @@ void BM_IdleCpu(benchmark::State& state)
 {
     const int nKind = static_cast<int>(state.range(0));
     QTemporaryDir dir;
-    setUpLog(QDir::tempPath());
+    logAsHost(QDir::tempPath());
     const QString strPath = dir.filePath(QStringLiteral("orders.csv"));
     const QByteArray path = QFile::encodeName(strPath);
 
