@@ -186,6 +186,11 @@ TEST_F(OrderServiceTest, LargeBatchKeepsEveryRowInOrder)
     }
     ASSERT_GT(m_journal.recordBatch(999, batch), 0);
     EXPECT_EQ(query("SELECT note, single_index, stock_code, volume FROM orders ORDER BY id"), expected);
+    // A statement of several rows binds the batch's own values once, for all of its rows.
+    EXPECT_EQ(
+        query("SELECT COUNT(DISTINCT batch_id), COUNT(DISTINCT placed_at), COUNT(DISTINCT strategy_no), "
+              "COUNT(strategy_no), MIN(strategy_no) FROM orders"),
+        QStringList{QStringLiteral("1|1|1|100|999")});
 }
 
 TEST_F(OrderServiceTest, FailedInsertLeavesNoRowOfTheBatchAndTheJournalUsable)
