@@ -235,6 +235,12 @@ const CFormatRow kFormatRows[] = {
     {"PercentInBaseNameStays", "a%1b.csv", "x", {"x"}, "a%1b_tmp1.csv"},
     {"PercentsInBaseNameAndSuffixStay", "%2.%3", "x", {"x"}, "%2_tmp1.%3"},
     {"FileOfExactlyTheLimitIsTaken", "orders.csv", "12345678", {"12345678"}, "orders_tmp1.csv", 8},
+    // Plain ASCII skips the decoder; a NUL byte ends nothing on the way.
+    {"NulByteStaysInItsLine",
+     "orders.csv",
+     QByteArray("a\0b\n", 4),
+     {QString::fromLatin1("a\0b", 3), QString()},
+     "orders_tmp1.csv"},
 };
 
 TEST_P(CFileFormatTest, FileIsTakenReadAndDeleted)
