@@ -9,7 +9,9 @@
 //  - HostOrderLatency: the real batchorder-host (headless, automatic dispatch) is handed 300 files of
 //    one order each, one at a time; the latency runs from just before the rename to the moment the
 //    host's console line "用户下出 1 条指令!" is read from its stdout: reader, strand intake, backup
-//    append and dispatch together;
+//    append and dispatch together. The host places each order (journal commit, one disk sync) after
+//    that line, on the same strand, so a file that comes while the commit before it still syncs waits
+//    for it: BENCH_DATA_DIR=/dev/shm puts the host's data directory on a memory file system;
 //  - IdleCpu: the reader's own CPU time per second of wall time with no file arriving, in percent of a
 //    core; the "bare" row is a thread doing nothing but the 1 ms sleep and one stat, the floor of any
 //    polling design.
@@ -236,6 +238,11 @@ void BM_HostOrderLatency(benchmark::State& state)
 {
     const int kHostFiles = 300;
     QTemporaryDir dir;
+    // The data directory (journal, backup file, log) under $BENCH_DATA_DIR if set, e.g. /dev/shm to take
+    // the disk's syncs out of the figures.
+    const char* szDataBase = std::getenv("BENCH_DATA_DIR");
+    QTemporaryDir dataDir(szDataBase ? QFile::decodeName(szDataBase) + QStringLiteral("/bench-host-XXXXXX")
+                                     : dir.filePath(QStringLiteral("data-XXXXXX")));
     const QString strInbox = dir.filePath(QStringLiteral("inbox/orders.csv"));
     const QByteArray path = QFile::encodeName(strInbox);
     const QByteArray part = QFile::encodeName(dir.filePath(QStringLiteral("inbox/orders.part")));
@@ -245,7 +252,7 @@ void BM_HostOrderLatency(benchmark::State& state)
                                              "--profile",
                                              CTestHost::sampleProfilePath().toStdString(),
                                              "--data-dir",
-                                             dir.filePath(QStringLiteral("data")).toStdString(),
+                                             dataDir.path().toStdString(),
                                              "--watch",
                                              strInbox.toStdString()};
     std::vector<char*> argv;
