@@ -246,7 +246,9 @@ void BM_HostOrderLatency(benchmark::State& state)
     const QString strInbox = dir.filePath(QStringLiteral("inbox/orders.csv"));
     const QByteArray path = QFile::encodeName(strInbox);
     const QByteArray part = QFile::encodeName(dir.filePath(QStringLiteral("inbox/orders.part")));
-    const std::vector<std::string> arguments{BATCHORDER_HOST_EXE,
+    // BENCH_HOST_EXE: another build of the host, to compare two builds on the same machine and load.
+    const char* szHostExe = std::getenv("BENCH_HOST_EXE");
+    const std::vector<std::string> arguments{szHostExe ? szHostExe : BATCHORDER_HOST_EXE,
                                              "--headless",
                                              "--auto-dispatch",
                                              "--profile",
