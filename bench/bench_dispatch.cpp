@@ -96,6 +96,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     log4cxx::helpers::LogLog::setQuietMode(true);
     CTestHost host(CTestHost::RECORDING_SERVICE);
+    // As the host logs: left unconfigured, log4cxx would also format every DEBUG line of every record.
+    logAsHost(host.dataDir());
     auto pJournal = boost::make_shared<COrderJournal>();
     QString strError;
     const QString strDbDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : host.dataDir();

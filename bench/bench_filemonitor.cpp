@@ -9,11 +9,14 @@
 //  - HostOrderLatency: the real batchorder-host (headless, automatic dispatch) is handed 300 files of
 //    one order each, one at a time; the latency runs from just before the rename to the moment the
 //    host's console line "用户下出 1 条指令!" is read from its stdout: reader, strand intake, backup
-//    append and dispatch together;
+//    append and dispatch together. The host places each order (journal commit, one disk sync) after
+//    that line, on the same strand, so a file that comes while the commit before it still syncs waits
+//    for it: BENCH_DATA_DIR=/dev/shm puts the host's data directory on a memory file system;
 //  - IdleCpu: the reader's own CPU time per second of wall time with no file arriving, in percent of a
 //    core; the "bare" row is a thread doing nothing but the 1 ms sleep and one stat, the floor of any
 //    polling design.
 // Each row is one long run (Iterations(1)); the figures are the counters, not the loop time.
+#include "benchsupport.h"
 #include "cbatchorderfilemonitor.h"
 
 #include "base/clogger.h"
@@ -21,8 +24,6 @@
 #include "common/ctesthost.h"
 
 #include <benchmark/benchmark.h>
-#include <log4cxx/fileappender.h>
-#include <log4cxx/patternlayout.h>
 
 #include <QDir>
 #include <QFile>
@@ -50,20 +51,6 @@ namespace {
 
 const int kFiles = 2000;
 const char* const kPollOnlyVariable = "BATCHORDER_READER_POLL_ONLY";
-
-// The reader logs as it does in the host: INFO and above, into a file.
-void setUpLog(const QString& strDir)
-{
-    static bool s_bDone = false;
-    if (s_bDone)
-        return;
-    s_bDone = true;
-    auto pLayout = std::make_shared<log4cxx::PatternLayout>("%d{yyyy-MM-dd HH:mm:ss.SSS} %-5p [%T] %m%n");
-    auto pAppender = std::make_shared<log4cxx::FileAppender>(
-        pLayout, (strDir + QStringLiteral("/bench_filemonitor.log")).toStdString(), false);
-    g_TTStdLogger->addAppender(pAppender);
-    g_TTStdLogger->setLevel(log4cxx::Level::getInfo());
-}
 
 void setPollOnly(bool bPollOnly)
 {
@@ -147,7 +134,7 @@ void BM_PickupLatency(benchmark::State& state)
     const bool bWatch = state.range(0) != 0;
     const bool bSpaced = state.range(1) != 0;
     QTemporaryDir dir;
-    setUpLog(QDir::tempPath());
+    logAsHost(QDir::tempPath());
     const QString strPath = dir.filePath(QStringLiteral("orders.csv"));
     const QByteArray path = QFile::encodeName(strPath);
     const QByteArray part = QFile::encodeName(dir.filePath(QStringLiteral("orders.part")));
@@ -251,16 +238,23 @@ void BM_HostOrderLatency(benchmark::State& state)
 {
     const int kHostFiles = 300;
     QTemporaryDir dir;
+    // The data directory (journal, backup file, log) under $BENCH_DATA_DIR if set, e.g. /dev/shm to take
+    // the disk's syncs out of the figures.
+    const char* szDataBase = std::getenv("BENCH_DATA_DIR");
+    QTemporaryDir dataDir(szDataBase ? QFile::decodeName(szDataBase) + QStringLiteral("/bench-host-XXXXXX")
+                                     : dir.filePath(QStringLiteral("data-XXXXXX")));
     const QString strInbox = dir.filePath(QStringLiteral("inbox/orders.csv"));
     const QByteArray path = QFile::encodeName(strInbox);
     const QByteArray part = QFile::encodeName(dir.filePath(QStringLiteral("inbox/orders.part")));
-    const std::vector<std::string> arguments{BATCHORDER_HOST_EXE,
+    // BENCH_HOST_EXE: another build of the host, to compare two builds on the same machine and load.
+    const char* szHostExe = std::getenv("BENCH_HOST_EXE");
+    const std::vector<std::string> arguments{szHostExe ? szHostExe : BATCHORDER_HOST_EXE,
                                              "--headless",
                                              "--auto-dispatch",
                                              "--profile",
                                              CTestHost::sampleProfilePath().toStdString(),
                                              "--data-dir",
-                                             dir.filePath(QStringLiteral("data")).toStdString(),
+                                             dataDir.path().toStdString(),
                                              "--watch",
                                              strInbox.toStdString()};
     std::vector<char*> argv;
@@ -334,7 +328,7 @@ void BM_IdleCpu(benchmark::State& state)
 {
     const int nKind = static_cast<int>(state.range(0));
     QTemporaryDir dir;
-    setUpLog(QDir::tempPath());
+    logAsHost(QDir::tempPath());
     const QString strPath = dir.filePath(QStringLiteral("orders.csv"));
     const QByteArray path = QFile::encodeName(strPath);
 

@@ -31,13 +31,6 @@ using namespace TC;
 
 namespace {
 
-double percentile(std::vector<double> values, double dFraction)
-{
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<size_t>(dFraction * values.size()))];
-}
-
-
 struct CTimes
 {
     std::vector<double> waits;

@@ -209,6 +209,8 @@ const CFormatRow kFormatRows[] = {
     // The name is built by the pattern "%1_tmp%2.%3" once; parts of the name are not patterns themselves.
     {"PercentsInBaseNameAndSuffixStay", "x", {"x"}, "a%1%2.%3", "a%1%2_tmp1.%3"},
     {"FileOfExactlyTheLimitIsTaken", "12345678", {"12345678"}, "orders.csv", "orders_tmp1.csv", 8},
+    // Plain ASCII skips the decoder; a NUL byte ends nothing on the way.
+    {"NulByteStaysInItsLine", QByteArray("a\0b\n", 4), {QString::fromLatin1("a\0b", 3), QString()}},
 };
 
 TEST_P(CFileFormatTest, FileIsTakenReadAndDeleted)

@@ -228,6 +228,10 @@ TEST_F(OrderServiceTest, FailedInsertLeavesNoRowOfTheBatchAndTheJournalUsable)
         }
     }
     EXPECT_EQ(query("SELECT note, single_index, stock_code, volume FROM orders ORDER BY id"), inOrder);
+    // A statement of several rows binds the batch's own values once, for all of its rows.
+    EXPECT_EQ(query("SELECT COUNT(DISTINCT batch_id), COUNT(DISTINCT placed_at), COUNT(DISTINCT strategy_no), "
+                    "COUNT(strategy_no), MIN(strategy_no) FROM orders"),
+              QStringList{QStringLiteral("1|1|1|100|999")});
 }
 
 TEST(OrderJournalOpenTest, RefusesWhatIsNotAUsableJournalNamingTheFileAndLeavesItAlone)

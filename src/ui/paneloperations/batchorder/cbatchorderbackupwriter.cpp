@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -46,6 +47,41 @@ bool syncToDisk(const QString& strPath, QString& strReason)
     (void)strReason;
 #endif
     return true;
+}
+
+// Room reserved per row; a longer row only makes the buffer grow.
+constexpr int kTypicalRowBytes = 128;
+
+// Appends one row: the values joined by commas in UTF-8, and "\n". Rows of ASCII, nearly all of them, are
+// copied character by character into the buffer; any other goes through the joined text's conversion.
+void appendRow(QByteArray& bytes, const QStringList& values)
+{
+    int nLength = std::max(1, values.size()); // the commas and the "\n"
+    for (const QString& strValue : values)
+        nLength += strValue.size();
+    const int nOld = bytes.size();
+    bytes.resize(nOld + nLength);
+    char* pOut = bytes.data() + nOld;
+    for (int i = 0; i < values.size(); ++i)
+    {
+        if (i > 0)
+            *pOut++ = ',';
+        const QString& strValue = values.at(i);
+        const QChar* pChars = strValue.constData();
+        for (int n = 0; n < strValue.size(); ++n)
+        {
+            const ushort nChar = pChars[n].unicode();
+            if (nChar >= 0x80)
+            {
+                bytes.resize(nOld);
+                bytes += values.join(QLatin1Char(',')).toUtf8();
+                bytes += '\n';
+                return;
+            }
+            *pOut++ = static_cast<char>(nChar);
+        }
+    }
+    *pOut = '\n';
 }
 
 } // namespace
@@ -86,10 +122,13 @@ bool CBatchOrderBackupWriter::append(const QVector<boost::shared_ptr<CBatchOrder
             bytes += "\xEF\xBB\xBF";
         if (!bExisted)
             bytes += CBatchOrderData::columnNames().join(QLatin1Char(',')).toUtf8() + '\n';
+        // The same bytes as each record's toString() in UTF-8, without a joined copy and its conversion
+        // for every record.
+        bytes.reserve(bytes.size() + nRecords * kTypicalRowBytes);
         for (const boost::shared_ptr<CBatchOrderData>& pData : datas)
         {
             if (pData)
-                bytes += pData->toString().toUtf8() + '\n';
+                appendRow(bytes, pData->toStringList());
         }
     }
     catch (const std::bad_alloc&)

@@ -580,6 +580,13 @@ QStringList CBatchOrderFileMonitor::readLines(QIODevice& device, QString& strTex
     QByteArray bytes = device.readAll();
     // As a text stream would: a byte order mark names the encoding, GBK otherwise.
     QTextCodec* pCodec = QTextCodec::codecForUtfText(bytes, s_pGbk);
+    // ASCII, what strategy programs nearly always write, reads the same in GBK and spares the decoder.
+    if (pCodec == s_pGbk
+        && std::all_of(bytes.cbegin(), bytes.cend(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; }))
+    {
+        strText = QString::fromLatin1(bytes.constData(), bytes.size());
+        return strText.split(QLatin1Char('\n'), Qt::KeepEmptyParts, Qt::CaseSensitive);
+    }
     // A decoder keeps the bytes of an unfinished last character to itself, so a file cut off inside a
     // character would lose them without a trace. A line feed finishes no character in GBK or UTF-8:
     // behind it they come out as a replacement character, and the line shows its damage.

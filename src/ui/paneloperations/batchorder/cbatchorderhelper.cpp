@@ -30,6 +30,7 @@
 #include <fstream>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace TC {
@@ -221,7 +222,7 @@ void CBatchOrderHelper::buildOrderParam(const boost::shared_ptr<CBatchOrderData>
         return;
     }
     finish(pData, orderParam, strSblx);
-    orders.append(orderParam);
+    orders.append(std::move(orderParam));
 }
 
 bool CBatchOrderHelper::resolveAccount(const boost::shared_ptr<CBatchOrderData>& pData,

@@ -364,6 +364,7 @@ void CBatchOrderManager::tryOrder()
         else
         {
             // A record counts as dispatched once it was handed to the conversion, whatever came of it.
+            orders.reserve(static_cast<int>(m_pendingDatas.size()));
             changed = takePending(1, [&](const boost::shared_ptr<CBatchOrderData>& pData) {
                 m_pHelper->buildOrderParam(pData, orders);
             });

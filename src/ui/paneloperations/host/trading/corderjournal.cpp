@@ -179,8 +179,9 @@ std::string createStatement(const CTable& table)
     return fmt::format("CREATE TABLE IF NOT EXISTS {0} ({1})", table.pName, strColumns);
 }
 
-// Every column but the row id, for nRows rows; parameter r * (columns - 1) + i is column i of row r.
-std::string insertStatement(const CTable& table, int nRows = 1)
+// Every column but the row id, for nRows rows; parameter r * (columns - 1) + i is column i of row r,
+// except that the columns numbered in shared take row 0's parameter in every row.
+std::string insertStatement(const CTable& table, int nRows = 1, const std::vector<int>& shared = {})
 {
     std::string strNames;
     for (size_t i = 1; i < table.nColumns; ++i) {
@@ -190,7 +191,9 @@ std::string insertStatement(const CTable& table, int nRows = 1)
     for (int nRow = 0; nRow < nRows; ++nRow) {
         std::string strParams;
         for (size_t i = 1; i < table.nColumns; ++i) {
-            strParams += fmt::format("{0}?{1}", i > 1 ? ", " : "", nRow * (table.nColumns - 1) + i);
+            const bool bShared = std::find(shared.begin(), shared.end(), static_cast<int>(i)) != shared.end();
+            strParams +=
+                fmt::format("{0}?{1}", i > 1 ? ", " : "", (bShared ? 0 : nRow * (table.nColumns - 1)) + i);
         }
         strRows += fmt::format("{0}({1})", nRow ? ", " : "", strParams);
     }
@@ -276,6 +279,13 @@ struct COrderRow
 
 constexpr int s_nOrderParams = static_cast<int>(std::size(s_orderColumns)) - 1;
 constexpr int s_nRowsPerInsert = 32;
+// The same for every row of a batch: an insert of several rows binds them once, in its first row.
+const std::vector<int> s_batchParams = {orders::kBatchId, orders::kPlacedAt, orders::kStrategyNo};
+
+bool isAscii(const std::string& str)
+{
+    return std::all_of(str.begin(), str.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
+}
 
 // Checkpoints copy the write-ahead log back into the database file and sync it, which takes milliseconds.
 // They run when no record has come for this long, so they do not sit between the batches of a burst ...
@@ -615,7 +625,7 @@ bool COrderJournal::CWorker::openDb(const QString& strPath, QString& strError)
         {"COMMIT", &m_commit},
         {"SELECT COALESCE(MAX(batch_id), 0) + 1 FROM orders", &m_nextBatchId},
         {insertStatement(s_tables[0]), &m_insertOrder},
-        {insertStatement(s_tables[0], s_nRowsPerInsert), &m_insertOrders},
+        {insertStatement(s_tables[0], s_nRowsPerInsert, s_batchParams), &m_insertOrders},
         {insertStatement(s_tables[1]), &m_insertCancel},
         {insertStatement(s_tables[2]), &m_insertTask},
     };
@@ -654,9 +664,11 @@ void COrderJournal::CWorker::bindOrderRow(sqlite3_stmt* pInsert, int nRow, const
     const int n = nRow * s_nOrderParams;
     std::string* pTexts = &m_texts[static_cast<size_t>(nRow) * std::size(s_orderColumns)];
     const COrderParam& order = *row.pOrder;
-    sqlite3_bind_int64(pInsert, n + orders::kBatchId, row.nBatchId);
-    bindText(pInsert, n + orders::kPlacedAt, *row.pPlacedAt);
-    sqlite3_bind_int(pInsert, n + orders::kStrategyNo, row.nStrategyNo);
+    if (nRow == 0) {
+        sqlite3_bind_int64(pInsert, orders::kBatchId, row.nBatchId);
+        bindText(pInsert, orders::kPlacedAt, *row.pPlacedAt);
+        sqlite3_bind_int(pInsert, orders::kStrategyNo, row.nStrategyNo);
+    }
     bindText(pInsert, n + orders::kSeq, order.m_strSeq, pTexts[orders::kSeq]);
     sqlite3_bind_int(pInsert, n + orders::kOrderType, order.m_nOrderType);
     bindText(pInsert, n + orders::kAccountType, order.m_strAccountType, pTexts[orders::kAccountType]);
@@ -664,11 +676,16 @@ void COrderJournal::CWorker::bindOrderRow(sqlite3_stmt* pInsert, int nRow, const
     bindText(pInsert, n + orders::kBrokerType, order.m_strBrokerType, pTexts[orders::kBrokerType]);
     sqlite3_bind_int(pInsert, n + orders::kAlgoOrderType, order.m_nAlgoOrderType);
     bindText(pInsert, n + orders::kAlgoText, order.m_strAlgoText);
-    // The parameter text arrives in the local 8-bit encoding; the column is UTF-8 text.
-    bindText(
-        pInsert, n + orders::kParamText,
-        QString::fromLocal8Bit(order.m_strParamText.data(), static_cast<int>(order.m_strParamText.size())),
-        pTexts[orders::kParamText]);
+    // The parameter text arrives in the local 8-bit encoding; the column is UTF-8 text. ASCII, the usual
+    // text, reads the same in both.
+    if (isAscii(order.m_strParamText)) {
+        bindText(pInsert, n + orders::kParamText, order.m_strParamText);
+    } else {
+        bindText(pInsert, n + orders::kParamText,
+                 QString::fromLocal8Bit(order.m_strParamText.data(),
+                                        static_cast<int>(order.m_strParamText.size())),
+                 pTexts[orders::kParamText]);
+    }
     bindText(pInsert, n + orders::kDbfPriceText, order.m_strDbfPriceText, pTexts[orders::kDbfPriceText]);
     bindText(pInsert, n + orders::kStrategyName, order.m_strStrategyName);
     bindText(pInsert, n + orders::kNote, order.m_strNote);
@@ -734,11 +751,15 @@ qint64 COrderJournal::CWorker::writeBatch(int nStrategyNo, const QVector<COrderP
         }
     }
     // Most rows go s_nRowsPerInsert to a statement, which spares SQLite setting the insert up for each.
+    // Every parameter is bound again for each use; the texts of the caller's orders are let go of once,
+    // when the batch is done, however it ends.
+    CResetOnExit releaseMany(m_insertOrders.get(), true);
+    CResetOnExit releaseOne(m_insertOrder.get(), true);
     for (size_t nDone = 0; nDone < rows.size();) {
         const bool bMany = rows.size() - nDone >= static_cast<size_t>(s_nRowsPerInsert);
         const int nRows = bMany ? s_nRowsPerInsert : 1;
         sqlite3_stmt* pInsert = bMany ? m_insertOrders.get() : m_insertOrder.get();
-        CResetOnExit reset(pInsert, true);
+        CResetOnExit reset(pInsert);
         for (int nRow = 0; nRow < nRows; ++nRow) {
             bindOrderRow(pInsert, nRow, rows[nDone + static_cast<size_t>(nRow)]);
         }
