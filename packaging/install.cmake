@@ -30,7 +30,7 @@ install(TARGETS ${_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONE
 set(_moduledir ${PROJECT_SOURCE_DIR}/src/ui/paneloperations/batchorder)
 set(_moduleheaders)
 foreach(_header cbatchordermanager.h cbatchorderwidget.h cbatchordermessagedata.h cbatchordermessagemodel.h
-                cbatchorderdata.h)
+                cbatchorderdata.h cbatchorderreceipt.h)
     if(EXISTS ${_moduledir}/${_header})
         list(APPEND _moduleheaders ${_moduledir}/${_header})
     endif()
