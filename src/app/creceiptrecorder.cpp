@@ -12,6 +12,31 @@ namespace TC {
 
 namespace {
 
+// The names as shared texts: converted once per process, not once per row.
+QString stateText(EBatchOrderReceiptState eState)
+{
+    static const QString s_names[] = {
+        QString::fromLatin1(CBatchOrderReceipt::stateName(RECEIPT_TAKEN)),
+        QString::fromLatin1(CBatchOrderReceipt::stateName(RECEIPT_REJECTED)),
+        QString::fromLatin1(CBatchOrderReceipt::stateName(RECEIPT_CANCEL_SENT)),
+        QString::fromLatin1(CBatchOrderReceipt::stateName(RECEIPT_TASK_SENT)),
+        QString::fromLatin1(CBatchOrderReceipt::stateName(RECEIPT_PENDING)),
+        QString::fromLatin1(CBatchOrderReceipt::stateName(RECEIPT_PLACED)),
+        QString::fromLatin1(CBatchOrderReceipt::stateName(RECEIPT_DISPATCH_REJECTED)),
+        QString::fromLatin1(CBatchOrderReceipt::stateName(RECEIPT_CLEARED)),
+        QString::fromLatin1(CBatchOrderReceipt::stateName(RECEIPT_UNFINISHED)),
+    };
+    return s_names[eState];
+}
+
+QString sourceText(EBatchOrderReceiptSource eSource)
+{
+    static const QString s_file = QString::fromLatin1(CBatchOrderReceipt::sourceName(RECEIPT_SOURCE_FILE));
+    static const QString s_socket =
+        QString::fromLatin1(CBatchOrderReceipt::sourceName(RECEIPT_SOURCE_SOCKET));
+    return eSource == RECEIPT_SOURCE_SOCKET ? s_socket : s_file;
+}
+
 QString now()
 {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
@@ -38,10 +63,10 @@ COrderReceipt CReceiptRecorder::toRow(const CBatchOrderReceipt& receipt, const Q
 {
     COrderReceipt row;
     row.m_strAt = strAt;
-    row.m_strSource = QString::fromLatin1(CBatchOrderReceipt::sourceName(receipt.m_eSource));
+    row.m_strSource = sourceText(receipt.m_eSource);
     row.m_strSha256 = receipt.m_strSha256;
     row.m_nLine = receipt.m_nLine;
-    row.m_strState = QString::fromLatin1(CBatchOrderReceipt::stateName(receipt.m_eState));
+    row.m_strState = stateText(receipt.m_eState);
     row.m_nBatchId = receipt.m_nBatchId;
     row.m_strReason = receipt.m_strReason;
     row.m_strText = receipt.m_strText;
@@ -69,15 +94,7 @@ void CReceiptRecorder::onReceipts(const QVector<CBatchOrderReceipt>& receipts)
 
 int CReceiptRecorder::markPreviousRunUnfinished()
 {
-    QVector<COrderReceipt> pending = m_pJournal->pendingReceipts();
-    const QString strAt = now();
-    for (COrderReceipt& row : pending) {
-        row.m_strAt = strAt;
-        row.m_strState = QString::fromLatin1(CBatchOrderReceipt::stateName(RECEIPT_UNFINISHED));
-        row.m_strReason = QStringLiteral("previous run ended");
-    }
-    m_pJournal->recordReceipts(pending);
-    return pending.size();
+    return m_pJournal->finishOpenReceipts(QStringLiteral("previous run ended"));
 }
 
 void CReceiptRecorder::markStillPendingUnfinished(const QVector<boost::shared_ptr<CBatchOrderData>>& datas)

@@ -238,8 +238,9 @@ TEST_F(ReceiptsJournal, PlacedReceiptsCommitWithTheirBatchOrNotAtAll)
     EXPECT_EQ(m_nReceiptFailures.load(), 1);
 }
 
-// The lines whose last receipt is pending, once per pending row that has no end yet.
-TEST_F(ReceiptsJournal, PendingReceiptsAreThoseWithoutAnEnd)
+// At a start, each line still pending gets one unfinished row per pending row without an end; a
+// second start finds nothing left.
+TEST_F(ReceiptsJournal, OpenLinesAreFinishedOnceAtTheNextStart)
 {
     const QString strPath = m_dir.filePath(QStringLiteral("in.csv"));
     m_pJournal->recordReceipts({receipt(QStringLiteral("a"), 1, "pending", strPath),
@@ -251,12 +252,20 @@ TEST_F(ReceiptsJournal, PendingReceiptsAreThoseWithoutAnEnd)
                                 receipt(QStringLiteral("c"), 1, "pending", strPath),
                                 receipt(QStringLiteral("c"), 1, "cleared", strPath),
                                 receipt(QStringLiteral("d"), 5, "taken", strPath)});
-    QStringList pending;
-    for (const COrderReceipt& row : m_pJournal->pendingReceipts())
-        pending << QStringLiteral("%1|%2|%3|%4")
-                       .arg(row.m_strSource, row.m_strSha256)
-                       .arg(row.m_nLine)
-                       .arg(row.m_strPath == strPath);
-    pending.sort();
-    EXPECT_EQ(pending, (QStringList{QStringLiteral("file|a|2|1"), QStringLiteral("file|b|1|1")}));
+    EXPECT_EQ(m_pJournal->finishOpenReceipts(QStringLiteral("previous run ended")), 2);
+    EXPECT_EQ(m_pJournal->finishOpenReceipts(QStringLiteral("previous run ended")), 0);
+    EXPECT_EQ(
+        rows(QStringLiteral("SELECT source, sha256, line, reason, path = '%1' FROM receipts WHERE id > 9 "
+                            "ORDER BY id")
+                 .arg(strPath)),
+        (QStringList{QStringLiteral("file|a|2|previous run ended|1"),
+                     QStringLiteral("file|b|1|previous run ended|1")}));
+    // A line pending after the last start is found by the next one.
+    m_pJournal->recordReceipts({receipt(QStringLiteral("e"), 1, "pending", strPath)});
+    EXPECT_EQ(m_pJournal->finishOpenReceipts(QStringLiteral("previous run ended")), 1);
+    EXPECT_EQ(csvRows(m_dir.filePath(QStringLiteral("in_receipts_") +
+                                     QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) +
+                                     QStringLiteral(".csv")))
+                  .size(),
+              1 + 10 + 3);
 }

@@ -106,6 +106,14 @@ constexpr CColumn s_receiptColumns[] = {
     {"path", "TEXT"},
 };
 
+// One row per start that closed the lines left open before it: the receipts before first_receipt_id
+// hold no open line, so the next start looks only at rows from there on, without an index.
+constexpr CColumn s_receiptStartColumns[] = {
+    {"id", "INTEGER PRIMARY KEY"},
+    {"at", "TEXT NOT NULL"},
+    {"first_receipt_id", "INTEGER NOT NULL"},
+};
+
 struct CTable
 {
     const char* pName;
@@ -118,6 +126,7 @@ const CTable s_tables[] = {
     {"cancels", s_cancelColumns, std::size(s_cancelColumns)},
     {"tasks", s_taskColumns, std::size(s_taskColumns)},
     {"receipts", s_receiptColumns, std::size(s_receiptColumns)},
+    {"receipt_starts", s_receiptStartColumns, std::size(s_receiptStartColumns)},
 };
 const CTable& s_receiptTable = s_tables[3];
 
@@ -126,8 +135,6 @@ const char* const s_indexes[] = {
     "CREATE INDEX IF NOT EXISTS idx_orders_strategy ON orders(strategy_no, batch_id)",
     "CREATE INDEX IF NOT EXISTS idx_cancels_placed ON cancels(placed_at)",
     "CREATE INDEX IF NOT EXISTS idx_tasks_placed ON tasks(placed_at)",
-    // Covers the look for lines left pending at the start.
-    "CREATE INDEX IF NOT EXISTS idx_receipts_line ON receipts(sha256, line, source, state)",
 };
 
 // The parameter number of a column in the table's insert (see insertStatement): its position in the
@@ -216,17 +223,31 @@ struct CRow
     qint64 nBatchId;
 };
 
-CRow toRow(const COrderReceipt& receipt, qint64 nBatchId)
+// The rows of receipts in UTF-8. The texts that most rows share with the row before (time, source,
+// digest, state, path) are converted once and shared.
+std::vector<CRow> toRows(const QVector<COrderReceipt>& receipts, qint64 nBatchId)
 {
-    return {receipt.m_strAt.toUtf8(),
-            receipt.m_strSource.toUtf8(),
-            receipt.m_strSha256.toUtf8(),
-            receipt.m_strState.toUtf8(),
-            receipt.m_strReason.toUtf8(),
-            receipt.m_strText.toUtf8(),
-            receipt.m_strPath.toUtf8(),
-            receipt.m_nLine,
-            nBatchId >= 0 ? nBatchId : receipt.m_nBatchId};
+    std::vector<CRow> rows;
+    rows.reserve(static_cast<size_t>(receipts.size()));
+    const COrderReceipt* pLast = nullptr;
+    const auto utf8 = [&](QString COrderReceipt::*pText, QByteArray CRow::*pBytes,
+                          const COrderReceipt& receipt) {
+        return pLast && pLast->*pText == receipt.*pText ? rows.back().*pBytes : (receipt.*pText).toUtf8();
+    };
+    for (const COrderReceipt& receipt : receipts) {
+        CRow row{utf8(&COrderReceipt::m_strAt, &CRow::at, receipt),
+                 utf8(&COrderReceipt::m_strSource, &CRow::source, receipt),
+                 utf8(&COrderReceipt::m_strSha256, &CRow::sha256, receipt),
+                 utf8(&COrderReceipt::m_strState, &CRow::state, receipt),
+                 receipt.m_strReason.toUtf8(),
+                 receipt.m_strText.toUtf8(),
+                 utf8(&COrderReceipt::m_strPath, &CRow::path, receipt),
+                 receipt.m_nLine,
+                 nBatchId >= 0 ? nBatchId : receipt.m_nBatchId};
+        rows.push_back(std::move(row));
+        pLast = &receipt;
+    }
+    return rows;
 }
 
 // RFC 4180: a field holding a comma, a double quote, CR or LF is quoted, its quotes doubled.
@@ -475,7 +496,7 @@ public:
 
     // Queues receipt rows without waiting, joined to the rows queued last if nothing came between.
     void postReceipts(const QVector<COrderReceipt>& receipts);
-    QVector<COrderReceipt> readPendingReceipts();
+    int finishOpenReceipts(const QString& strReason);
 
     COrderJournal* m_pOwner = nullptr; // set before the first receipt is queued
     QString m_strReceiptsDir;          // worker thread only
@@ -921,11 +942,7 @@ qint64 COrderJournal::CWorker::writeBatch(int nStrategyNo, const QVector<COrderP
     }
 
     // The lines' placed receipts go with the batch: a line never looks pending with its order committed.
-    std::vector<receipts::CRow> receiptRows;
-    receiptRows.reserve(static_cast<size_t>(placed.size()));
-    for (const COrderReceipt& receipt : placed) {
-        receiptRows.push_back(receipts::toRow(receipt, nBatchId));
-    }
+    const std::vector<receipts::CRow> receiptRows = receipts::toRows(placed, nBatchId);
     if (!insertReceipts(receiptRows)) {
         logSqlError(fmt::format("batch {0} rolled back: its receipts", nBatchId));
         rollback("a batch");
@@ -991,24 +1008,28 @@ void COrderJournal::CWorker::postReceipts(const QVector<COrderReceipt>& receipts
 
 void COrderJournal::CWorker::writeReceipts(const QVector<COrderReceipt>& receipts)
 {
-    std::vector<receipts::CRow> rows;
-    rows.reserve(static_cast<size_t>(receipts.size()));
-    for (const COrderReceipt& receipt : receipts) {
-        rows.push_back(receipts::toRow(receipt, -1));
+    const std::vector<receipts::CRow> rows = receipts::toRows(receipts, -1);
+    if (!m_pDb) {
+        logSqlError(fmt::format("{0} receipts not recorded", rows.size()));
+        receiptsFailed(static_cast<int>(rows.size()));
+        return;
     }
+    // Receipts alone are committed without waiting for the disk: the next batch's (or checkpoint's)
+    // sync of the log takes them along, as the log is synced whole. So a batch on the disk always has
+    // the receipts that came before it there too, and the batch's own path pays for one sync only.
+    QString strSqlError;
+    exec("PRAGMA synchronous=NORMAL", strSqlError);
+    bool bDone = false;
     {
         CResetOnExit reset(m_begin.get());
-        if (!m_pDb || !step(m_begin.get())) {
-            logSqlError(fmt::format("{0} receipts not recorded", rows.size()));
-            receiptsFailed(static_cast<int>(rows.size()));
-            return;
-        }
+        bDone = step(m_begin.get());
     }
-    bool bDone = insertReceipts(rows);
+    bDone = bDone && insertReceipts(rows);
     if (bDone) {
         CResetOnExit reset(m_commit.get());
         bDone = step(m_commit.get());
     }
+    exec("PRAGMA synchronous=FULL", strSqlError);
     if (!bDone) {
         logSqlError(fmt::format("{0} receipts not recorded", rows.size()));
         rollback("receipts");
@@ -1066,6 +1087,7 @@ void COrderJournal::CWorker::appendReceiptFiles(const std::vector<receipts::CRow
         if (it == files.end()) {
             files.emplace_back(row.path, QByteArray());
             it = std::prev(files.end());
+            it->second.reserve(static_cast<int>(rows.size()) * 160);
         }
         receipts::appendCsvLine(it->second, row);
     }
@@ -1098,40 +1120,61 @@ void COrderJournal::CWorker::receiptsFailed(int nRows)
     }
 }
 
-QVector<COrderReceipt> COrderJournal::CWorker::readPendingReceipts()
+int COrderJournal::CWorker::finishOpenReceipts(const QString& strReason)
 {
-    QVector<COrderReceipt> pending;
     if (!m_pDb) {
-        return pending;
+        return 0;
     }
     // Every pending row gets exactly one end, so a line holds as many open pendings as it has pending
-    // rows beyond its ends; the same bytes sent twice share their lines.
-    static const char* const kSql =
-        "SELECT source, sha256, line, open, (SELECT path FROM receipts p WHERE p.sha256 = g.sha256 AND "
-        "p.line = g.line AND p.source = g.source ORDER BY p.id DESC LIMIT 1) FROM (SELECT source, sha256, "
-        "line, SUM(state = 'pending') - SUM(state IN ('placed', 'dispatch_rejected', 'cleared', "
-        "'unfinished')) AS open FROM receipts GROUP BY sha256, line, source) g WHERE open > 0";
-    CStatement query;
+    // rows beyond its ends; the same bytes sent twice share their lines. The unfinished rows and the
+    // mark of how far they reach are one transaction.
+    static const char* const kOpenSql =
+        "SELECT g.source, g.sha256, g.line, g.open, r.path FROM (SELECT source, sha256, line, MAX(id) AS "
+        "last, "
+        "SUM(state = 'pending') - SUM(state IN ('placed', 'dispatch_rejected', 'cleared', 'unfinished')) "
+        "AS open FROM receipts WHERE id >= (SELECT COALESCE(MAX(first_receipt_id), 0) FROM receipt_starts) "
+        "GROUP BY sha256, line, source) g JOIN receipts r ON r.id = g.last WHERE open > 0 ORDER BY g.last";
     QString strError;
-    if (!prepare(kSql, query, strError)) {
+    CStatement query;
+    if (!prepare(kOpenSql, query, strError) || !exec("BEGIN IMMEDIATE", strError)) {
         LOG4CXX_ERROR(g_TTStdLogger,
-                      fmt::format("order journal: pending receipts not read: {0}", strError.toStdString()));
-        return pending;
+                      fmt::format("order journal: open receipts not read: {0}", strError.toStdString()));
+        return 0;
     }
+    const QByteArray at = nowText();
+    const QByteArray reason = strReason.toUtf8();
+    std::vector<receipts::CRow> rows;
     const auto text = [&](int nColumn) {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(query.get(), nColumn)));
+        return QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(query.get(), nColumn)),
+                          sqlite3_column_bytes(query.get(), nColumn));
     };
-    while (sqlite3_step(query.get()) == SQLITE_ROW) {
-        COrderReceipt receipt;
-        receipt.m_strSource = text(0);
-        receipt.m_strSha256 = text(1);
-        receipt.m_nLine = sqlite3_column_int(query.get(), 2);
-        receipt.m_strPath = text(4);
-        for (int i = sqlite3_column_int(query.get(), 3); i > 0; --i) {
-            pending.push_back(receipt);
-        }
+    int nResult = SQLITE_ROW;
+    while ((nResult = sqlite3_step(query.get())) == SQLITE_ROW) {
+        const receipts::CRow row{at,     text(0),      text(1), QByteArrayLiteral("unfinished"),
+                                 reason, QByteArray(), text(4), sqlite3_column_int(query.get(), 2),
+                                 -1};
+        rows.insert(rows.end(), static_cast<size_t>(sqlite3_column_int(query.get(), 3)), row);
     }
-    return pending;
+    query.reset();
+    CStatement mark;
+    bool bDone =
+        nResult == SQLITE_DONE && insertReceipts(rows) &&
+        prepare("INSERT INTO receipt_starts (at, first_receipt_id) SELECT ?1, COALESCE(MAX(id), 0) + 1 "
+                "FROM receipts",
+                mark, strError);
+    if (bDone) {
+        bindText(mark.get(), 1, at);
+        bDone = step(mark.get());
+        mark.reset();
+    }
+    if (!bDone || !exec("COMMIT", strError)) {
+        logSqlError("open receipts not closed");
+        rollback("unfinished receipts");
+        receiptsFailed(static_cast<int>(rows.size()));
+        return 0;
+    }
+    appendReceiptFiles(rows);
+    return static_cast<int>(rows.size());
 }
 
 COrderJournal::COrderJournal() = default;
@@ -1256,13 +1299,13 @@ void COrderJournal::waitForReceipts()
     }
 }
 
-QVector<COrderReceipt> COrderJournal::pendingReceipts()
+int COrderJournal::finishOpenReceipts(const QString& strReason)
 {
     std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
     if (!m_pWorker) {
-        return QVector<COrderReceipt>();
+        return 0;
     }
-    return m_pWorker->call([this] { return m_pWorker->readPendingReceipts(); });
+    return m_pWorker->call([&] { return m_pWorker->finishOpenReceipts(strReason); });
 }
 
 } // namespace TC

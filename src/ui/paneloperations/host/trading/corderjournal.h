@@ -58,9 +58,10 @@ public:
     void recordReceipts(const QVector<COrderReceipt>& receipts);
     // Returns once everything queued so far is committed.
     void waitForReceipts();
-    // One row per line whose last receipt is pending (a line sent twice and pending twice: two rows),
-    // with its source, digest, line and instruction file.
-    QVector<COrderReceipt> pendingReceipts();
+    // Writes an unfinished receipt with the reason for each line still pending in the journal (a line
+    // sent twice and pending twice: two rows), for the start after a run that ended without placing
+    // them; returns how many. Rows it looked at are not looked at again by the next start.
+    int finishOpenReceipts(const QString& strReason);
 
 private:
     class CWorker;
