@@ -160,6 +160,8 @@ TEST(Receipts, EveryLineOfAFileAndOfASocketTextIsAnsweredInTheTableAndTheReceipt
     // The receipt file holds the table, row for row, after its header; only its owner reads it.
     QStringList expected = tableRows(host);
     expected.prepend(QStringLiteral("source|sha256|line|state|batch_id|reason|text"));
+    // A batch's rows reach the file right after its commit.
+    waitUntil([&] { return csvRows(receiptFile(host)) == expected; });
     EXPECT_EQ(csvRows(receiptFile(host)), expected);
     EXPECT_EQ(QFileInfo(receiptFile(host)).permissions() & 0x0077, 0);
     EXPECT_EQ(host.terminate(), 0);

@@ -942,7 +942,7 @@ qint64 COrderJournal::CWorker::writeBatch(int nStrategyNo, const QVector<COrderP
     }
 
     // The lines' placed receipts go with the batch: a line never looks pending with its order committed.
-    const std::vector<receipts::CRow> receiptRows = receipts::toRows(placed, nBatchId);
+    std::vector<receipts::CRow> receiptRows = receipts::toRows(placed, nBatchId);
     if (!insertReceipts(receiptRows)) {
         logSqlError(fmt::format("batch {0} rolled back: its receipts", nBatchId));
         rollback("a batch");
@@ -955,7 +955,11 @@ qint64 COrderJournal::CWorker::writeBatch(int nStrategyNo, const QVector<COrderP
         rollback("a batch");
         return -1;
     }
-    appendReceiptFiles(receiptRows);
+    if (!receiptRows.empty()) {
+        // Next in line but after the caller has its answer: the receipt file does not hold up the batch.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_jobs.emplace_front([this, rows = std::move(receiptRows)] { appendReceiptFiles(rows); });
+    }
     return nBatchId;
 }
 
