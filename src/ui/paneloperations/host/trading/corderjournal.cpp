@@ -21,7 +21,6 @@
 #include <functional>
 #include <future>
 #include <iterator>
-#include <map>
 #include <mutex>
 #include <set>
 #include <stdexcept>
