@@ -71,7 +71,8 @@ COrderReceipt CReceiptRecorder::toRow(const CBatchOrderReceipt& receipt, const Q
     row.m_strReason = receipt.m_strReason;
     row.m_strText = receipt.m_strText;
     row.m_strPath = receipt.m_strInstructionPath;
-    if (row.m_strPath.isEmpty()) {
+    if (row.m_strPath.isEmpty())
+    {
         boost::mutex::scoped_lock lock(m_pathMutex);
         row.m_strPath = m_strWatchPath;
     }
@@ -101,7 +102,8 @@ void CReceiptRecorder::markStillPendingUnfinished(const QVector<boost::shared_pt
 {
     const QString strAt = now();
     QVector<COrderReceipt> rows;
-    for (const boost::shared_ptr<CBatchOrderData>& pData : datas) {
+    for (const boost::shared_ptr<CBatchOrderData>& pData : datas)
+    {
         if (!pData || pData->m_nStatus != 0 || pData->m_nLine <= 0)
             continue;
         CBatchOrderReceipt receipt;

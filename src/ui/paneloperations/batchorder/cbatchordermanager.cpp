@@ -292,7 +292,8 @@ bool CBatchOrderManager::intake(const QStringList& lines, bool bShortcut, const 
     const bool bReceipts = !m_sigReceipts.empty();
     QVector<CBatchOrderReceipt> receipts;
     CBatchOrderReceipt origin;
-    if (bReceipts) {
+    if (bReceipts)
+    {
         origin.m_eSource = bShortcut ? RECEIPT_SOURCE_SOCKET : RECEIPT_SOURCE_FILE;
         origin.m_strSha256 =
             QString::fromLatin1(QCryptographicHash::hash(source, QCryptographicHash::Sha256).toHex());
@@ -307,7 +308,8 @@ bool CBatchOrderManager::intake(const QStringList& lines, bool bShortcut, const 
     };
     {
         boost::recursive_mutex::scoped_lock lock(m_mutex);
-        for (int nIndex = 0; nIndex < lines.size(); ++nIndex) {
+        for (int nIndex = 0; nIndex < lines.size(); ++nIndex)
+        {
             const QString& strRaw = lines.at(nIndex);
             QString strLine = strRaw.trimmed();
             strLine.remove(QLatin1Char('\n'));
@@ -316,7 +318,8 @@ bool CBatchOrderManager::intake(const QStringList& lines, bool bShortcut, const 
                 continue;
             auto pData = boost::make_shared<CBatchOrderData>();
             const int nLine = nIndex + 1;
-            if (bReceipts) {
+            if (bReceipts)
+            {
                 pData->m_nLine = nLine;
                 pData->m_eSource = origin.m_eSource;
                 pData->m_strSha256 = origin.m_strSha256;
@@ -326,7 +329,8 @@ bool CBatchOrderManager::intake(const QStringList& lines, bool bShortcut, const 
                     strText.chop(1);
                 addReceipt(nLine, RECEIPT_TAKEN).m_strText = strText;
             }
-            if (!pData->parse(strLine)) {
+            if (!pData->parse(strLine))
+            {
                 if (bReceipts)
                     addReceipt(nLine, RECEIPT_REJECTED).m_strReason = pData->m_strErrorMsg;
                 continue;
@@ -430,7 +434,8 @@ void CBatchOrderManager::tryOrder()
                 true);
         return;
     }
-    if (orders.isEmpty()) {
+    if (orders.isEmpty())
+    {
         if (bReceipts)
             emitEndReceipts(changed, RECEIPT_PLACED, placed);
         return;
@@ -482,7 +487,8 @@ void CBatchOrderManager::clearPending()
         boost::recursive_mutex::scoped_lock lock(m_mutex);
         changed = takePending(2, [](const boost::shared_ptr<CBatchOrderData>&) {});
     }
-    if (!changed.isEmpty()) {
+    if (!changed.isEmpty())
+    {
         m_sigNewDatas(changed);
         emitEndReceipts(changed, RECEIPT_CLEARED);
     }
@@ -495,7 +501,8 @@ void CBatchOrderManager::emitEndReceipts(const QVector<boost::shared_ptr<CBatchO
         return;
     QVector<CBatchOrderReceipt> receipts;
     receipts.reserve(datas.size());
-    for (int i = 0; i < datas.size(); ++i) {
+    for (int i = 0; i < datas.size(); ++i)
+    {
         const boost::shared_ptr<CBatchOrderData>& pData = datas.at(i);
         // Records taken in while nobody recorded receipts have no line to answer for.
         if (!pData || pData->m_nLine <= 0)
@@ -506,7 +513,8 @@ void CBatchOrderManager::emitEndReceipts(const QVector<boost::shared_ptr<CBatchO
         receipt.m_strSha256 = pData->m_strSha256;
         receipt.m_nLine = pData->m_nLine;
         receipt.m_strInstructionPath = pData->m_strSourcePath;
-        if (eState == RECEIPT_PLACED && !(i < placed.size() && placed.at(i))) {
+        if (eState == RECEIPT_PLACED && !(i < placed.size() && placed.at(i)))
+        {
             receipt.m_eState = RECEIPT_DISPATCH_REJECTED;
             receipt.m_strReason = QStringLiteral("[参数错误] %1!").arg(pData->m_strErrorMsg);
         }

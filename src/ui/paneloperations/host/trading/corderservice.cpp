@@ -170,7 +170,8 @@ void COrderService::placeOrders(const boost::shared_ptr<COrderStrategy>& pStrate
         {
             if (m_bPlaced || m_placed.isEmpty() || !m_pJournal)
                 return;
-            for (COrderReceipt& receipt : m_placed) {
+            for (COrderReceipt& receipt : m_placed)
+            {
                 receipt.m_strState = QStringLiteral("dispatch_rejected");
                 receipt.m_strReason = m_strReason;
                 receipt.m_nBatchId = -1;
