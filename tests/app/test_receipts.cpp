@@ -13,11 +13,6 @@
 
 namespace {
 
-void PrintTo(const QString& str, std::ostream* pStream)
-{
-    *pStream << str.toStdString();
-}
-
 const QStringList kHost{QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv")};
 
 QString sha256(const QByteArray& bytes)

@@ -166,9 +166,11 @@ TEST_F(ReceiptsJournal, QueuedRowsAndBatchesFromManyThreadsKeepLifecycleOrder)
                 expected)
                 << strSha.toStdString() << " line " << nLine;
             if (bPlaced)
+            {
                 EXPECT_EQ(rows(QStringLiteral("SELECT note FROM orders WHERE batch_id = %1")
                                    .arg(batchIds[t][nLine])),
                           QStringList{strSha});
+            }
         }
     }
     QStringList table =
