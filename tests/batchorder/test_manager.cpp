@@ -21,6 +21,7 @@
 
 #include <boost/thread/exceptions.hpp>
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -481,6 +482,27 @@ TEST_F(Dispatch, WithoutStrategyRecordsStayPendingAndTheConsoleSaysHowMany)
     m_pManager->tryOrder();
     ASSERT_EQ(m_recorder.batches().size(), 1u) << "a later trigger places what was left";
     EXPECT_EQ(m_recorder.batches()[0].size(), 1);
+}
+
+// A stop that comes while a dispatch hands its batch over waits for it: the batch is not refused half-way.
+TEST_F(Dispatch, StopWaitsForTheDispatchUnderWay)
+{
+    m_setup.intake(kBuy);
+    m_recorder.hold();
+    std::thread dispatcher([this] { m_pManager->tryOrder(); });
+    ASSERT_TRUE(m_recorder.waitForHeldCall());
+    std::atomic<bool> bStopped{false};
+    std::thread stopper([&] {
+        m_pManager->stopFileMonitor();
+        bStopped = true;
+    });
+    EXPECT_FALSE(waitUntil([&] { return bStopped.load(); }, std::chrono::milliseconds(300)))
+        << "the strategy was stopped while its batch was being placed";
+    m_recorder.release();
+    dispatcher.join();
+    stopper.join();
+    EXPECT_EQ(m_recorder.orderCount(), 1);
+    EXPECT_TRUE(bStopped.load());
 }
 
 TEST_F(Dispatch, ClearPendingMovesRecordsBehindThePendingOnes)

@@ -205,6 +205,7 @@ void CBatchOrderManager::stopFileMonitor()
     if (COrderService* pService = orderService())
     {
         QString strError;
+        boost::mutex::scoped_lock dispatchLock(m_dispatchMutex);
         pService->stopOrderStrategy(kBatchOrderStrategy, strError);
     }
     showMsg(MSG_LEVEL_SYSTEM, QStringLiteral("stop!"), true);
@@ -396,6 +397,7 @@ void CBatchOrderManager::tryOrder()
 {
     if (!m_pHelper)
         return;
+    boost::mutex::scoped_lock dispatchLock(m_dispatchMutex);
     COrderService* pService = orderService();
     boost::shared_ptr<COrderStrategy> pStrategy;
     int nNotPlaced = 0;

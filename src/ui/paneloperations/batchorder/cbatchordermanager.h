@@ -111,6 +111,9 @@ private:
     std::list<boost::signals2::scoped_connection> m_connections;
     QKeySequence m_orderSequence;
     mutable boost::mutex m_sequenceMutex; // the key thread reads the order key the GUI thread sets
+    // Held from a dispatch's look at strategy 999 until its batch is handed over, and by the stop of
+    // that strategy: a stop never falls between the two, where the batch would be refused and lost.
+    boost::mutex m_dispatchMutex;
     std::list<boost::shared_ptr<CBatchOrderData>> m_pendingDatas;
     std::list<boost::shared_ptr<CBatchOrderData>> m_handledDatas;
     std::atomic<int64_t> m_nMaxFileSize{0};
