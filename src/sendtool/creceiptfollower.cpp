@@ -69,8 +69,13 @@ void CReceiptFollower::readNew(const QDate& day, std::vector<CReceipt>& receipts
     // A file that shrank was made anew since the last look: all of it is new.
     if (nSize < nOffset)
         nOffset = 0;
-    if (nSize == nOffset || !file.open(QIODevice::ReadOnly) || !file.seek(nOffset))
+    if (nSize == nOffset)
         return;
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(nOffset)) {
+        m_strReadError = QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString());
+        return;
+    }
+    m_strReadError.clear();
     const QByteArray data = file.readAll();
     std::vector<QStringList> records;
     nOffset += CCsvRecords::parse(data, records);

@@ -40,6 +40,8 @@ public:
 
     const QByteArray& sha256() const { return m_sha256; }
     QString currentPath() const { return receiptPath(m_strInstructionPath, m_lastDay); }
+    // Why the last receipt file that exists could not be read (a host of another user), or empty.
+    const QString& readError() const { return m_strReadError; }
 
 private:
     void readNew(const QDate& day, std::vector<CReceipt>& receipts);
@@ -49,6 +51,7 @@ private:
     QDate m_startDay;
     QDate m_lastDay;
     std::map<QDate, qint64> m_offsets; // per day: where the rows not read yet begin
+    QString m_strReadError;
 };
 
 } // namespace TC

@@ -9,8 +9,10 @@
 #include <QFile>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 namespace TC {
@@ -38,6 +40,7 @@ void installSignalHandlers()
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace
@@ -149,10 +152,8 @@ int CSendTool::follow(CInstructionFileWriter& writer, CReceiptFollower& follower
         bTaken = bTaken || !writer.stillAtPath();
         for (const CReceipt& receipt : follower.poll(QDate::currentDate())) {
             const QString strLine = outcomes.add(receipt);
-            if (!strLine.isEmpty()) {
-                std::fputs((strLine + QLatin1Char('\n')).toUtf8().constData(), stdout);
-                std::fflush(stdout);
-            }
+            if (!strLine.isEmpty())
+                print(strLine);
         }
         if (outcomes.complete())
             return outcomes.anyFailed() ? EXIT_REJECTED : EXIT_ACCEPTED;
@@ -190,6 +191,8 @@ void CSendTool::reportNoOutcome(CInstructionFileWriter& writer, const CReceiptFo
         }
     }
     if (!outcomes.anyReceipt()) {
+        if (!follower.readError().isEmpty())
+            report(follower.readError());
         report(QStringLiteral("%1 was taken, but no receipt for it came %2 to %3 - does the host write "
                               "receipts, and does it watch this path? the outcome of the lines is unknown")
                    .arg(strPath, strWhen, follower.currentPath()));
@@ -200,6 +203,18 @@ void CSendTool::reportNoOutcome(CInstructionFileWriter& writer, const CReceiptFo
         lines << QString::number(nLine);
     report(QStringLiteral("no outcome %1 for line(s) %2 (receipts: %3)")
                .arg(strWhen, lines.join(QStringLiteral(", ")), follower.currentPath()));
+}
+
+void CSendTool::print(const QString& strLine)
+{
+    // A reader that went away must not end the wait unseen: the exit status still tells the outcome.
+    if (std::fputs((strLine + QLatin1Char('\n')).toUtf8().constData(), stdout) < 0 ||
+        std::fflush(stdout) != 0) {
+        if (!m_bOutputLost)
+            report(QStringLiteral("cannot write the outcomes to standard output: %1")
+                       .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        m_bOutputLost = true;
+    }
 }
 
 void CSendTool::report(const QString& strMessage) const

@@ -45,9 +45,12 @@ private:
     // Says what is known when the wait ends before every line has its outcome.
     void reportNoOutcome(CInstructionFileWriter& writer, const CReceiptFollower& follower,
                          const CLineOutcomes& outcomes, bool bTaken, bool bInterrupted);
+    // One outcome line on standard output.
+    void print(const QString& strLine);
     void report(const QString& strMessage) const;
 
     CSendOptions m_options;
+    bool m_bOutputLost = false;
 };
 
 } // namespace TC
