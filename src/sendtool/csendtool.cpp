@@ -193,16 +193,19 @@ void CSendTool::reportNoOutcome(CInstructionFileWriter& writer, const CReceiptFo
     if (!outcomes.anyReceipt()) {
         if (!follower.readError().isEmpty())
             report(follower.readError());
-        report(QStringLiteral("%1 was taken, but no receipt for it came %2 to %3 - does the host write "
-                              "receipts, and does it watch this path? the outcome of the lines is unknown")
-                   .arg(strPath, strWhen, follower.currentPath()));
+        report(QStringLiteral("%1 was taken, but no receipt for it came %2 to %3%4; the outcome of the lines "
+                              "is unknown")
+                   .arg(strPath, strWhen, follower.currentPath(),
+                        bInterrupted ? QString()
+                                     : QStringLiteral(" - does the host write receipts, and does it watch "
+                                                      "this path?")));
         return;
     }
     QStringList lines;
     for (const int nLine : outcomes.openLines())
         lines << QString::number(nLine);
-    report(QStringLiteral("no outcome %1 for line(s) %2 (receipts: %3)")
-               .arg(strWhen, lines.join(QStringLiteral(", ")), follower.currentPath()));
+    report(QStringLiteral("no outcome for line(s) %1 %2 (receipts: %3)")
+               .arg(lines.join(QStringLiteral(", ")), strWhen, follower.currentPath()));
 }
 
 void CSendTool::print(const QString& strLine)

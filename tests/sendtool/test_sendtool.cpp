@@ -196,7 +196,7 @@ TEST(SendToolWait, PrintsEachLinesOutcomeAndExitsByTheWorst)
          {"1,pending,,", "2,cancel_sent,,"},
          2,
          strAccepted,
-         "no outcome within 2 s for line(s) 1"},
+         "no outcome for line(s) 1 within 2 s"},
         {"taken, but no receipts", {"--wait", "2"}, SILENT, {}, 2, "", "no receipt for it came within 2 s"},
         {"nobody watching: withdrawn",
          {"--wait", "0.3"},
