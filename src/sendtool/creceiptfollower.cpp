@@ -33,11 +33,11 @@ CReceiptFollower::CReceiptFollower(const QString& strInstructionPath, const QByt
 
 QString CReceiptFollower::receiptPath(const QString& strInstructionPath, const QDate& date)
 {
-    // "orders.csv" and "orders" both give "orders_receipts_<date>.csv"; only the last suffix goes.
-    const QFileInfo info(strInstructionPath);
-    const QString strName = info.completeBaseName().isEmpty() ? info.fileName() : info.completeBaseName();
+    // "orders.csv" and "orders" both give "orders_receipts_<date>.csv"; only the last suffix goes, as
+    // the host names it.
     const QString strFile =
-        QStringLiteral("%1_receipts_%2.csv").arg(strName, date.toString(QStringLiteral("yyyyMMdd")));
+        QStringLiteral("%1_receipts_%2.csv")
+            .arg(QFileInfo(strInstructionPath).completeBaseName(), date.toString(QStringLiteral("yyyyMMdd")));
     const int nSlash = strInstructionPath.lastIndexOf(QLatin1Char('/'));
     return nSlash < 0 ? strFile : strInstructionPath.left(nSlash + 1) + strFile;
 }
