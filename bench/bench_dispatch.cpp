@@ -7,8 +7,9 @@
 // difference, not a loop throughput. Beside the waits it prints the processor time the process spent
 // (all threads), which other programs on the machine do not inflate.
 //
-// bench_dispatch [DIR]: the journal database goes to DIR (default: the temporary data directory), e.g.
-// /dev/shm to take the disk's sync time out of the figures (see bench_journal).
+// bench_dispatch [--receipts] [DIR]: the journal database goes to DIR (default: the temporary data
+// directory), e.g. /dev/shm to take the disk's sync time out of the figures (see bench_journal). With
+// --receipts the host's receipt recorder is wired as in batchorder-host, to measure what receipts cost.
 #include <log4cxx/helpers/loglog.h>
 
 #include "benchsupport.h"
@@ -18,6 +19,7 @@
 #include "base/cmonitorprocesschecker.h"
 #include "base/utils.h"
 #include "common/ctesthost.h"
+#include "creceiptrecorder.h"
 #include "trading/corderjournal.h"
 
 #include <boost/make_shared.hpp>
@@ -29,6 +31,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -98,7 +101,9 @@ int main(int argc, char** argv)
     CTestHost host(CTestHost::RECORDING_SERVICE);
     auto pJournal = boost::make_shared<COrderJournal>();
     QString strError;
-    const QString strDbDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : host.dataDir();
+    QStringList arguments = app.arguments().mid(1);
+    const bool bReceipts = arguments.removeAll(QStringLiteral("--receipts")) > 0;
+    const QString strDbDir = arguments.isEmpty() ? host.dataDir() : arguments.first();
     QFile::remove(strDbDir + QStringLiteral("/bench_dispatch.db"));
     if (!pJournal->open(strDbDir + QStringLiteral("/bench_dispatch.db"), strError))
     {
@@ -112,6 +117,13 @@ int main(int argc, char** argv)
     CBatchOrderManager::initInstance(nullptr);
     CBatchOrderManager* pManager = CBatchOrderManager::instance();
     const QString strPath = host.dataDir() + QStringLiteral("/orders.csv");
+    std::unique_ptr<CReceiptRecorder> pRecorder;
+    if (bReceipts) {
+        pJournal->setReceiptsDir(host.dataDir());
+        pRecorder = std::make_unique<CReceiptRecorder>(*pManager, pJournal);
+        pRecorder->setWatchPath(strPath);
+    }
+    std::printf("receipts %s\n", bReceipts ? "recorded" : "not recorded");
     pManager->startFileMonitor(strPath);
 
     // Trigger the checker: one order that waits out its second.

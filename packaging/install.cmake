@@ -30,7 +30,7 @@ install(TARGETS ${_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONE
 set(_moduledir ${PROJECT_SOURCE_DIR}/src/ui/paneloperations/batchorder)
 set(_moduleheaders)
 foreach(_header cbatchordermanager.h cbatchorderwidget.h cbatchordermessagedata.h cbatchordermessagemodel.h
-                cbatchorderdata.h)
+                cbatchorderdata.h cbatchorderreceipt.h)
     if(EXISTS ${_moduledir}/${_header})
         list(APPEND _moduleheaders ${_moduledir}/${_header})
     endif()
@@ -76,6 +76,7 @@ endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/instruction-lines.md
               ${PROJECT_SOURCE_DIR}/docs/journal.md ${PROJECT_SOURCE_DIR}/docs/order-building.md
               ${PROJECT_SOURCE_DIR}/docs/profile.md ${PROJECT_SOURCE_DIR}/docs/reader.md
+              ${PROJECT_SOURCE_DIR}/docs/receipts.md
     DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
 
 # A user unit (systemctl --user): installed but not enabled; the README says how to use it.

@@ -2,8 +2,9 @@
 
 #include "cbatchordermanager.h"
 #include "cconsoleprinter.h"
-#include "cshortcutserver.h"
 #include "chostmainwindow.h"
+#include "creceiptrecorder.h"
+#include "cshortcutserver.h"
 
 #include "base/clogger.h"
 #include "base/cmonitorprocesschecker.h"
@@ -157,6 +158,12 @@ bool CHostApplication::start(QString& strError)
             showError(QStringLiteral("用户设置 %1 未能写入 %2, 重启后将丢失!").arg(strKey, strFile));
         });
 
+    // Before monitoring: the first file read already gets its receipts.
+    m_pReceiptRecorder = std::make_unique<CReceiptRecorder>(*pManager, m_pJournal);
+    if (const int nUnfinished = m_pReceiptRecorder->markPreviousRunUnfinished())
+        showError(QStringLiteral("上次运行有 %1 条已接收的指令未下出, 已在回执中标记为 unfinished!")
+                      .arg(nUnfinished));
+
     if (!startMonitoring(strError))
         return false;
     if (!m_options.m_strListenName.isEmpty() && !startListening(strError))
@@ -174,6 +181,8 @@ bool CHostApplication::setUpServices(const QString& strDataDir, QString& strErro
     auto pJournal = boost::make_shared<COrderJournal>();
     if (!pJournal->open(strDataDir + QStringLiteral("/orders.db"), strError))
         return false;
+    pJournal->setReceiptsDir(strDataDir);
+    m_pJournal = pJournal;
     // The paper broker places nothing it could not journal; the console must say so, not only the log.
     m_journalConnection = pJournal->m_sigRecordFailed.connect([](COrderJournal::ERecord eRecord, int nCount) {
         switch (eRecord) {
@@ -185,6 +194,9 @@ bool CHostApplication::setUpServices(const QString& strDataDir, QString& strErro
             break;
         case COrderJournal::RECORD_TASK:
             showError(QStringLiteral("委托日志写入失败, 操作任务未执行!"));
+            break;
+        case COrderJournal::RECORD_RECEIPTS:
+            showError(QStringLiteral("回执写入失败, %1 条回执未记录!").arg(nCount));
             break;
         }
     });
@@ -222,6 +234,7 @@ bool CHostApplication::startMonitoring(QString& strError)
         return false;
     }
     strPath = watch.absoluteFilePath();
+    m_pReceiptRecorder->setWatchPath(strPath);
     m_pUserConfig->setUserDataString(USER_BATCH_ORDER_FILE_PATH, strPath, false);
     CBatchOrderManager::instance()->setMaxFileSize(m_options.m_nMaxFileSize);
     startFileMonitorAsTheStartButton(CBatchOrderManager::instance(), *m_pUserConfig, strPath);
@@ -283,7 +296,12 @@ void CHostApplication::shutdown()
 
     if (pManager) {
         int nPending = 0;
-        for (const auto& pData : pManager->getAllDatas()) {
+        const auto datas = pManager->getAllDatas();
+        // Committed before the journal closes: a writer reads these lines as not placed.
+        if (m_pReceiptRecorder)
+            m_pReceiptRecorder->markStillPendingUnfinished(datas);
+        m_pReceiptRecorder.reset();
+        for (const auto& pData : datas) {
             if (pData && pData->m_nStatus == 0) {
                 ++nPending;
                 // The record class is internal to the module; name the record by its columns.
@@ -312,6 +330,7 @@ void CHostApplication::shutdown()
     utils::CManualSingletonT<CUserConfig>::setInstance(nullptr);
     utils::CManualSingletonT<CConfig>::setInstance(nullptr);
     m_pOrderService.reset();
+    m_pJournal.reset();
     m_pDataCenter.reset();
     m_pUserConfig.reset();
     m_pConfig.reset();

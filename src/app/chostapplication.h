@@ -2,6 +2,7 @@
 
 #include "chostoptions.h"
 
+#include <boost/shared_ptr.hpp>
 #include <boost/signals2/connection.hpp>
 
 #include <QObject>
@@ -16,7 +17,9 @@ namespace TC {
 class CConfig;
 class CConsolePrinter;
 class CHostProfile;
+class COrderJournal;
 class COrderService;
+class CReceiptRecorder;
 class CProfileDataCenter;
 class CShortcutServer;
 class CUserConfig;
@@ -53,7 +56,9 @@ private:
     std::unique_ptr<CHostProfile> m_pProfile;
     std::unique_ptr<CConfig> m_pConfig;
     std::unique_ptr<CUserConfig> m_pUserConfig;
+    boost::shared_ptr<COrderJournal> m_pJournal;
     std::unique_ptr<COrderService> m_pOrderService;
+    std::unique_ptr<CReceiptRecorder> m_pReceiptRecorder;
     std::unique_ptr<CProfileDataCenter> m_pDataCenter;
     std::unique_ptr<CConsolePrinter> m_pPrinter;
     boost::signals2::scoped_connection m_printConnection;

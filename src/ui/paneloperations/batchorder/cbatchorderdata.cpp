@@ -185,7 +185,8 @@ bool CBatchOrderData::parse(const QString& strLine)
                 // Compared as "older than now - 60" so that no INSERTTIME, however far off, overflows.
                 if (nInsertTime < nNow - kMaxLineAgeSec)
                 {
-                    reportError(QStringLiteral("参数超时(%1)!").arg(parts.join(QLatin1Char(','))), true);
+                    m_strErrorMsg = QStringLiteral("参数超时(%1)!").arg(parts.join(QLatin1Char(',')));
+                    reportError(m_strErrorMsg, true);
                     return false;
                 }
             }
@@ -221,7 +222,8 @@ bool CBatchOrderData::parse(const QString& strLine)
     case LINE_ORDER:
         break;
     case LINE_ILLEGAL:
-        reportError(QStringLiteral("参数非法(%1)!").arg(strLine), false);
+        m_strErrorMsg = QStringLiteral("参数非法(%1)!").arg(strLine);
+        reportError(m_strErrorMsg, false);
         return false;
     }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cbatchorderreceipt.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -45,7 +47,12 @@ public:
     QString m_strExtraParam;
     QString m_strPriceType;
     QString m_strOrigActType;
-    QString m_strErrorMsg;
+    QString m_strErrorMsg; // the console text of the last refusal (parse or order building)
+    // Where the line came from, for its receipts: filled by the manager only when receipts are recorded.
+    int32_t m_nLine = 0;
+    EBatchOrderReceiptSource m_eSource = RECEIPT_SOURCE_FILE;
+    QString m_strSha256;
+    QString m_strSourcePath;
     // 0 pending, 1 dispatched, 2 cleared, 4 cancel executed, 5 task executed. Atomic: the panels read it
     // on the thread that announces records while a trigger may be changing it on another.
     std::atomic<int32_t> m_nStatus{0};

@@ -166,6 +166,16 @@ QString CBatchOrderFileMonitor::holdTakenFile()
     return pMonitor->m_strEmitting;
 }
 
+QByteArray CBatchOrderFileMonitor::takenFileBytes(QString* pPath)
+{
+    CBatchOrderFileMonitor* pMonitor = t_pReaderOf;
+    if (!pMonitor || pMonitor->m_strEmitting.isEmpty())
+        return QByteArray();
+    if (pPath)
+        *pPath = pMonitor->m_strReadPath;
+    return pMonitor->m_emittingBytes;
+}
+
 void CBatchOrderFileMonitor::loadPath()
 {
     {
@@ -508,6 +518,7 @@ bool CBatchOrderFileMonitor::readLines(int nFd, QStringList& lines, QString& str
         buffer.open(QIODevice::ReadOnly);
         QString strText;
         lines = readLines(buffer, strText);
+        m_emittingBytes = bytes;
         const QByteArray utf8 = strText.toUtf8();
         BO_LOG_INFO("param {0}", fmt::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
         return true;
@@ -532,12 +543,14 @@ void CBatchOrderFileMonitor::handOver(const QStringList& lines, const QString& s
     catch (...)
     {
         m_strEmitting.clear();
+        m_emittingBytes.clear();
         // The lines may not have reached anyone: they stay on disk for someone to look at.
         if (!m_bEmittingHeld)
             leaveAside(strTmpPath, QStringLiteral("处理中断, 其中指令可能未执行"));
         throw;
     }
     m_strEmitting.clear();
+    m_emittingBytes.clear();
     if (!m_bEmittingHeld)
         QFile::remove(strTmpPath);
 }

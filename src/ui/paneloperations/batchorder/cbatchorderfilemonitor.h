@@ -54,6 +54,9 @@ public:
     // stays on disk, and its path is returned; the caller deletes it once the lines are safe elsewhere.
     // Empty anywhere else.
     static QString holdTakenFile();
+    // For a slot of m_sigCsvFileRead, during the emission: the bytes of the file as read (shared, not
+    // copied), and in pPath the instruction file path it was taken from. Empty anywhere else.
+    static QByteArray takenFileBytes(QString* pPath = nullptr);
 
     boost::signals2::signal<void(const QStringList&)> m_sigCsvFileRead;
     // Console messages: files refused or left aside.
@@ -115,6 +118,7 @@ private:
     CEntry m_refused;             // the entry at the path last refused, so that it is reported once
     QString m_strEmitting;        // the temporary file whose lines are being emitted
     bool m_bEmittingHeld = false;
+    QByteArray m_emittingBytes; // the raw bytes of the file being emitted
     CBatchOrderErrorThrottle m_errors;
     bool m_bLeaseFallbackLogged = false;
     int m_nNotifyFd = -1;

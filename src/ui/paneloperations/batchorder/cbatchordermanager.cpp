@@ -19,6 +19,8 @@
 #include <boost/make_shared.hpp>
 #include <boost/thread/condition_variable.hpp>
 
+#include <QCryptographicHash>
+
 #include <algorithm>
 #include <vector>
 
@@ -247,8 +249,12 @@ void CBatchOrderManager::onCsvFileRead(const QStringList& lines)
     // The reader's temporary copy stays on disk until the records are in the backup file: at every
     // moment each line is in one of the two, whenever the process dies.
     const QString strTaken = CBatchOrderFileMonitor::holdTakenFile();
-    m_pStrand->post(guarded(
-        [this, copy = std::move(copy), strTaken] { releaseTakenFile(strTaken, intake(copy, false)); }));
+    QString strSourcePath;
+    const QByteArray source =
+        m_sigReceipts.empty() ? QByteArray() : CBatchOrderFileMonitor::takenFileBytes(&strSourcePath);
+    m_pStrand->post(guarded([this, copy = std::move(copy), strTaken, source, strSourcePath] {
+        releaseTakenFile(strTaken, intake(copy, false, source, strSourcePath));
+    }));
 }
 
 void CBatchOrderManager::releaseTakenFile(const QString& strTaken, bool bBackedUp)
@@ -269,28 +275,66 @@ bool CBatchOrderManager::shortcutOrder(const QString& strText)
         return false;
     BO_LOG_INFO("shortcut {0}", toUtf8(strText));
     const QString strPayload = strText.mid(kShortcutPrefix.size());
-    m_pStrand->post(guarded([this, strPayload] { intake(strPayload.split(QStringLiteral("\n")), true); }));
+    const QByteArray source = m_sigReceipts.empty() ? QByteArray() : strPayload.toUtf8();
+    m_pStrand->post(guarded(
+        [this, strPayload, source] { intake(strPayload.split(QStringLiteral("\n")), true, source); }));
     return true;
 }
 
-bool CBatchOrderManager::intake(const QStringList& lines, bool bShortcut)
+bool CBatchOrderManager::intake(const QStringList& lines, bool bShortcut, const QByteArray& source,
+                                const QString& strSourcePath)
 {
     QVector<boost::shared_ptr<CBatchOrderData>> batch;
     int nOrders = 0;
     int nCancels = 0;
     int nTasks = 0;
+    // Receipts cost a digest and a few copies per line: only made for a slot that records them.
+    const bool bReceipts = !m_sigReceipts.empty();
+    QVector<CBatchOrderReceipt> receipts;
+    CBatchOrderReceipt origin;
+    if (bReceipts)
+    {
+        origin.m_eSource = bShortcut ? RECEIPT_SOURCE_SOCKET : RECEIPT_SOURCE_FILE;
+        origin.m_strSha256 =
+            QString::fromLatin1(QCryptographicHash::hash(source, QCryptographicHash::Sha256).toHex());
+        origin.m_strInstructionPath = strSourcePath;
+        receipts.reserve(lines.size() * 2);
+    }
+    const auto addReceipt = [&](int nLine, EBatchOrderReceiptState eState) -> CBatchOrderReceipt& {
+        receipts.push_back(origin);
+        receipts.back().m_nLine = nLine;
+        receipts.back().m_eState = eState;
+        return receipts.back();
+    };
     {
         boost::recursive_mutex::scoped_lock lock(m_mutex);
-        for (const QString& strRaw : lines)
+        for (int nIndex = 0; nIndex < lines.size(); ++nIndex)
         {
+            const QString& strRaw = lines.at(nIndex);
             QString strLine = strRaw.trimmed();
             strLine.remove(QLatin1Char('\n'));
             strLine.remove(QLatin1Char('\r'));
             if (strLine.isEmpty())
                 continue;
             auto pData = boost::make_shared<CBatchOrderData>();
+            const int nLine = nIndex + 1;
+            if (bReceipts)
+            {
+                pData->m_nLine = nLine;
+                pData->m_eSource = origin.m_eSource;
+                pData->m_strSha256 = origin.m_strSha256;
+                pData->m_strSourcePath = strSourcePath;
+                QString strText = strRaw;
+                if (strText.endsWith(QLatin1Char('\r')))
+                    strText.chop(1);
+                addReceipt(nLine, RECEIPT_TAKEN).m_strText = strText;
+            }
             if (!pData->parse(strLine))
+            {
+                if (bReceipts)
+                    addReceipt(nLine, RECEIPT_REJECTED).m_strReason = pData->m_strErrorMsg;
                 continue;
+            }
             if (pData->m_nStatus == 4)
             {
                 m_handledDatas.push_back(pData);
@@ -306,8 +350,16 @@ bool CBatchOrderManager::intake(const QStringList& lines, bool bShortcut)
                 m_pendingDatas.push_back(pData);
                 ++nOrders;
             }
+            if (bReceipts)
+                addReceipt(nLine, pData->m_nStatus == 4   ? RECEIPT_CANCEL_SENT
+                                  : pData->m_nStatus == 5 ? RECEIPT_TASK_SENT
+                                                          : RECEIPT_PENDING);
             batch.push_back(pData);
         }
+        // Under the lock: no trigger can take these orders, and announce them placed, before the
+        // recorder has their pending receipts.
+        if (!receipts.isEmpty())
+            m_sigReceipts(receipts);
     }
 
     if (bShortcut)
@@ -349,6 +401,8 @@ void CBatchOrderManager::tryOrder()
     int nNotPlaced = 0;
     QVector<COrderParam> orders;
     QVector<boost::shared_ptr<CBatchOrderData>> changed;
+    const bool bReceipts = !m_sigReceipts.empty();
+    QVector<bool> placed; // per record of changed: whether its order was built
     {
         boost::recursive_mutex::scoped_lock lock(m_mutex);
         if (m_pendingDatas.empty())
@@ -365,7 +419,10 @@ void CBatchOrderManager::tryOrder()
         {
             // A record counts as dispatched once it was handed to the conversion, whatever came of it.
             changed = takePending(1, [&](const boost::shared_ptr<CBatchOrderData>& pData) {
+                const int nBefore = orders.size();
                 m_pHelper->buildOrderParam(pData, orders);
+                if (bReceipts)
+                    placed.push_back(orders.size() > nBefore);
             });
             m_sigNewDatas(changed);
         }
@@ -378,8 +435,15 @@ void CBatchOrderManager::tryOrder()
         return;
     }
     if (orders.isEmpty())
+    {
+        if (bReceipts)
+            emitEndReceipts(changed, RECEIPT_PLACED, placed);
         return;
+    }
     showMsg(MSG_LEVEL_ORDER, QStringLiteral("用户下出 %1 条指令!").arg(orders.size()), true);
+    // On this thread right before the batch: the recorder commits the placed receipts with it.
+    if (bReceipts)
+        emitEndReceipts(changed, RECEIPT_PLACED, placed);
     pService->placeOrders(pStrategy, orders);
 }
 
@@ -424,7 +488,40 @@ void CBatchOrderManager::clearPending()
         changed = takePending(2, [](const boost::shared_ptr<CBatchOrderData>&) {});
     }
     if (!changed.isEmpty())
+    {
         m_sigNewDatas(changed);
+        emitEndReceipts(changed, RECEIPT_CLEARED);
+    }
+}
+
+void CBatchOrderManager::emitEndReceipts(const QVector<boost::shared_ptr<CBatchOrderData>>& datas,
+                                         EBatchOrderReceiptState eState, const QVector<bool>& placed)
+{
+    if (m_sigReceipts.empty())
+        return;
+    QVector<CBatchOrderReceipt> receipts;
+    receipts.reserve(datas.size());
+    for (int i = 0; i < datas.size(); ++i)
+    {
+        const boost::shared_ptr<CBatchOrderData>& pData = datas.at(i);
+        // Records taken in while nobody recorded receipts have no line to answer for.
+        if (!pData || pData->m_nLine <= 0)
+            continue;
+        CBatchOrderReceipt receipt;
+        receipt.m_eState = eState;
+        receipt.m_eSource = pData->m_eSource;
+        receipt.m_strSha256 = pData->m_strSha256;
+        receipt.m_nLine = pData->m_nLine;
+        receipt.m_strInstructionPath = pData->m_strSourcePath;
+        if (eState == RECEIPT_PLACED && !(i < placed.size() && placed.at(i)))
+        {
+            receipt.m_eState = RECEIPT_DISPATCH_REJECTED;
+            receipt.m_strReason = QStringLiteral("[参数错误] %1!").arg(pData->m_strErrorMsg);
+        }
+        receipts.push_back(receipt);
+    }
+    if (!receipts.isEmpty())
+        m_sigReceipts(receipts);
 }
 
 QVector<boost::shared_ptr<CBatchOrderData>> CBatchOrderManager::takePending(

@@ -2,6 +2,7 @@
 
 #include "batchorder_export.h"
 #include "cbatchordermessagedata.h"
+#include "cbatchorderreceipt.h"
 
 #include <boost/asio/io_service.hpp>
 #include <boost/asio/strand.hpp>
@@ -11,6 +12,7 @@
 #include <boost/thread/mutex.hpp>
 #include <boost/thread/recursive_mutex.hpp>
 
+#include <QByteArray>
 #include <QKeySequence>
 #include <QString>
 #include <QStringList>
@@ -63,6 +65,11 @@ public:
     uint64_t getFrontTimetag() const;
 
     boost::signals2::signal<void(const QVector<boost::shared_ptr<CBatchOrderData>>&)> m_sigNewDatas;
+    // Receipts for instruction lines, built only while a slot is connected: the taken and outcome
+    // receipts of a file or text on the strand, under the queue's lock, before its orders can be
+    // dispatched; the placed and dispatch_rejected ones on the dispatching thread right before
+    // placeOrders (or instead of it when nothing is placed); cleared ones on the clearing thread.
+    boost::signals2::signal<void(const QVector<CBatchOrderReceipt>&)> m_sigReceipts;
 
     static CBatchOrderManager* m_pInstance;
 
@@ -80,7 +87,12 @@ private:
     void onGlobalKeyEvent(int nKey, int nState);
     void slotAutoTrigger();
     // True when the accepted records are in the backup file (or there were none).
-    bool intake(const QStringList& lines, bool bShortcut);
+    // source holds the file's bytes as read, or the text's UTF-8 bytes, when receipts are recorded.
+    bool intake(const QStringList& lines, bool bShortcut, const QByteArray& source = QByteArray(),
+                const QString& strSourcePath = QString());
+    // The end receipts of records that left the queue.
+    void emitEndReceipts(const QVector<boost::shared_ptr<CBatchOrderData>>& datas,
+                         EBatchOrderReceiptState eState, const QVector<bool>& placed = QVector<bool>());
     bool saveToFile(const QVector<boost::shared_ptr<CBatchOrderData>>& datas);
     void releaseTakenFile(const QString& strTaken, bool bBackedUp);
     // Moves every pending record, oldest first, behind the handled ones with the given status, after

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace TC {
@@ -91,6 +92,27 @@ constexpr CColumn s_taskColumns[] = {
     {"placed_at", "TEXT NOT NULL"},
 };
 
+constexpr CColumn s_receiptColumns[] = {
+    {"id", "INTEGER PRIMARY KEY"},
+    {"at", "TEXT NOT NULL"},
+    {"source", "TEXT NOT NULL"},
+    {"sha256", "TEXT NOT NULL"},
+    {"line", "INTEGER NOT NULL"},
+    {"state", "TEXT NOT NULL"},
+    {"batch_id", "INTEGER"},
+    {"reason", "TEXT"},
+    {"text", "TEXT"},
+    {"path", "TEXT"},
+};
+
+// One row per start that closed the lines left open before it: the receipts before first_receipt_id
+// hold no open line, so the next start looks only at rows from there on, without an index.
+constexpr CColumn s_receiptStartColumns[] = {
+    {"id", "INTEGER PRIMARY KEY"},
+    {"at", "TEXT NOT NULL"},
+    {"first_receipt_id", "INTEGER NOT NULL"},
+};
+
 struct CTable
 {
     const char* pName;
@@ -102,7 +124,10 @@ const CTable s_tables[] = {
     {"orders", s_orderColumns, std::size(s_orderColumns)},
     {"cancels", s_cancelColumns, std::size(s_cancelColumns)},
     {"tasks", s_taskColumns, std::size(s_taskColumns)},
+    {"receipts", s_receiptColumns, std::size(s_receiptColumns)},
+    {"receipt_starts", s_receiptStartColumns, std::size(s_receiptStartColumns)},
 };
+const CTable& s_receiptTable = s_tables[3];
 
 const char* const s_indexes[] = {
     "CREATE INDEX IF NOT EXISTS idx_orders_batch ON orders(batch_id)",
@@ -168,6 +193,143 @@ constexpr int kCode = param(s_taskColumns, "code");
 constexpr int kArgument = param(s_taskColumns, "argument");
 constexpr int kPlacedAt = param(s_taskColumns, "placed_at");
 } // namespace tasks
+
+namespace receipts {
+constexpr int kAt = param(s_receiptColumns, "at");
+constexpr int kSource = param(s_receiptColumns, "source");
+constexpr int kSha256 = param(s_receiptColumns, "sha256");
+constexpr int kLine = param(s_receiptColumns, "line");
+constexpr int kState = param(s_receiptColumns, "state");
+constexpr int kBatchId = param(s_receiptColumns, "batch_id");
+constexpr int kReason = param(s_receiptColumns, "reason");
+constexpr int kText = param(s_receiptColumns, "text");
+constexpr int kPath = param(s_receiptColumns, "path");
+constexpr int kParams = static_cast<int>(std::size(s_receiptColumns)) - 1;
+
+const char* const kCsvHeader = "time,source,sha256,line,state,batch_id,reason,text\n";
+
+// A receipt's texts in UTF-8, made once for the table and the receipt file.
+struct CRow
+{
+    QByteArray at;
+    QByteArray source;
+    QByteArray sha256;
+    QByteArray state;
+    QByteArray reason;
+    QByteArray text;
+    QByteArray path;
+    int nLine;
+    qint64 nBatchId;
+};
+
+// The rows of receipts in UTF-8. The texts that most rows share with the row before (time, source,
+// digest, state, path) are converted once and shared.
+std::vector<CRow> toRows(const QVector<COrderReceipt>& receipts, qint64 nBatchId)
+{
+    std::vector<CRow> rows;
+    rows.reserve(static_cast<size_t>(receipts.size()));
+    const COrderReceipt* pLast = nullptr;
+    const auto utf8 = [&](QString COrderReceipt::*pText, QByteArray CRow::*pBytes,
+                          const COrderReceipt& receipt) {
+        return pLast && pLast->*pText == receipt.*pText ? rows.back().*pBytes : (receipt.*pText).toUtf8();
+    };
+    for (const COrderReceipt& receipt : receipts) {
+        CRow row{utf8(&COrderReceipt::m_strAt, &CRow::at, receipt),
+                 utf8(&COrderReceipt::m_strSource, &CRow::source, receipt),
+                 utf8(&COrderReceipt::m_strSha256, &CRow::sha256, receipt),
+                 utf8(&COrderReceipt::m_strState, &CRow::state, receipt),
+                 receipt.m_strReason.toUtf8(),
+                 receipt.m_strText.toUtf8(),
+                 utf8(&COrderReceipt::m_strPath, &CRow::path, receipt),
+                 receipt.m_nLine,
+                 nBatchId >= 0 ? nBatchId : receipt.m_nBatchId};
+        rows.push_back(std::move(row));
+        pLast = &receipt;
+    }
+    return rows;
+}
+
+// RFC 4180: a field holding a comma, a double quote, CR or LF is quoted, its quotes doubled.
+void appendField(QByteArray& line, const QByteArray& field)
+{
+    if (field.contains(',') || field.contains('"') || field.contains('\r') || field.contains('\n')) {
+        QByteArray quoted = field;
+        quoted.replace('"', "\"\"");
+        line += '"' + quoted + '"';
+    } else {
+        line += field;
+    }
+}
+
+void appendCsvLine(QByteArray& csv, const CRow& row)
+{
+    csv += row.at;
+    csv += ',';
+    csv += row.source;
+    csv += ',';
+    csv += row.sha256;
+    csv += ',';
+    csv += QByteArray::number(row.nLine);
+    csv += ',';
+    csv += row.state;
+    csv += ',';
+    if (row.nBatchId >= 0) {
+        csv += QByteArray::number(row.nBatchId);
+    }
+    csv += ',';
+    appendField(csv, row.reason);
+    csv += ',';
+    appendField(csv, row.text);
+    csv += '\n';
+}
+
+// DIR/NAME.EXT gives DIR/NAME_receipts_YYYYMMDD.csv; no instruction file, DIR/receipts_YYYYMMDD.csv.
+QString csvPath(const QByteArray& instructionPath, const QString& strFallbackDir, const QString& strDate)
+{
+    if (instructionPath.isEmpty()) {
+        return strFallbackDir + QStringLiteral("/receipts_%1.csv").arg(strDate);
+    }
+    const QFileInfo info(QString::fromUtf8(instructionPath));
+    return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
+           QStringLiteral("_receipts_%1.csv").arg(strDate);
+}
+
+// Appends in one write(), creating the file owner-only with its header; false with errno set on failure.
+bool appendToFile(const QString& strPath, const QByteArray& rows)
+{
+    const QByteArray path = QFile::encodeName(strPath);
+    const int nFd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (nFd < 0) {
+        return false;
+    }
+    struct stat st;
+    QByteArray data;
+    // An empty file is a new one, or one whose creator died before its first write.
+    if (::fstat(nFd, &st) == 0 && st.st_size == 0) {
+        data = kCsvHeader;
+    }
+    data += rows;
+    const char* pData = data.constData();
+    size_t nLeft = static_cast<size_t>(data.size());
+    bool bDone = true;
+    while (nLeft > 0) {
+        const ssize_t nWritten = ::write(nFd, pData, nLeft);
+        if (nWritten < 0 && errno == EINTR) {
+            continue;
+        }
+        if (nWritten <= 0) {
+            bDone = false;
+            break;
+        }
+        pData += nWritten;
+        nLeft -= static_cast<size_t>(nWritten);
+    }
+    const int nError = errno;
+    ::close(nFd);
+    errno = nError;
+    return bDone;
+}
+} // namespace receipts
 
 std::string createStatement(const CTable& table)
 {
@@ -317,6 +479,7 @@ public:
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_jobs.emplace_back([pTask] { (*pTask)(); });
+            m_pQueuedReceipts.reset();
         }
         m_cond.notify_one();
         return result.get();
@@ -324,12 +487,24 @@ public:
 
     bool openDb(const QString& strPath, QString& strError);
     void closeDb();
-    qint64 writeBatch(int nStrategyNo, const QVector<COrderParam>& orders);
+    qint64 writeBatch(int nStrategyNo, const QVector<COrderParam>& orders,
+                      const QVector<COrderReceipt>& placed = QVector<COrderReceipt>());
     bool writeCancel(const std::string& strCode, const std::string& strAccount, const std::string& strOrderId,
                      bool bByNumber);
     bool writeTask(const std::string& strCode, const std::string& strArgument);
 
+    // Queues receipt rows without waiting, joined to the rows queued last if nothing came between.
+    void postReceipts(const QVector<COrderReceipt>& receipts);
+    int finishOpenReceipts(const QString& strReason);
+
+    COrderJournal* m_pOwner = nullptr; // set before the first receipt is queued
+    QString m_strReceiptsDir;          // worker thread only
+
 private:
+    void writeReceipts(const QVector<COrderReceipt>& receipts);
+    bool insertReceipts(const std::vector<receipts::CRow>& rows);
+    void appendReceiptFiles(const std::vector<receipts::CRow>& rows);
+    void receiptsFailed(int nRows);
     void run();
     bool exec(const char* pSql, QString& strError);
     bool prepare(const std::string& strSql, CStatement& statement, QString& strError);
@@ -345,6 +520,8 @@ private:
     std::condition_variable m_cond;
     std::deque<std::function<void()>> m_jobs;
     bool m_bStop = false;
+    // The rows of the receipt job at the back of the queue, while it is there: later rows join it.
+    std::shared_ptr<QVector<COrderReceipt>> m_pQueuedReceipts;
 
     // Worker thread only.
     QString m_strPath;
@@ -356,6 +533,9 @@ private:
     CStatement m_insertOrders; // s_nRowsPerInsert rows
     CStatement m_insertCancel;
     CStatement m_insertTask;
+    CStatement m_insertReceipt;
+    CStatement m_insertReceipts;     // s_nRowsPerInsert rows
+    bool m_bReceiptsFailing = false; // the last receipts could not be written: the next failure is not news
     // UTF-8 of the orders inserts' texts, by row and column.
     std::vector<std::string> m_texts = std::vector<std::string>(s_nRowsPerInsert * std::size(s_orderColumns));
     int m_nWalPages = 0;           // pages in the write-ahead log after the last commit
@@ -386,6 +566,10 @@ void COrderJournal::CWorker::run()
         }
         std::function<void()> job = std::move(m_jobs.front());
         m_jobs.pop_front();
+        // The receipt job at the back is taken: rows queued from now on make a new one.
+        if (m_jobs.empty()) {
+            m_pQueuedReceipts.reset();
+        }
         lock.unlock();
         job();
         // The caller has its answer; a long log is folded back before the next record.
@@ -618,6 +802,8 @@ bool COrderJournal::CWorker::openDb(const QString& strPath, QString& strError)
         {insertStatement(s_tables[0], s_nRowsPerInsert), &m_insertOrders},
         {insertStatement(s_tables[1]), &m_insertCancel},
         {insertStatement(s_tables[2]), &m_insertTask},
+        {insertStatement(s_receiptTable), &m_insertReceipt},
+        {insertStatement(s_receiptTable, s_nRowsPerInsert), &m_insertReceipts},
     };
     for (const auto& statement : statements) {
         if (!prepare(statement.first, *statement.second, strSqlError)) {
@@ -637,7 +823,7 @@ void COrderJournal::CWorker::closeDb()
     // Every statement of the connection must be gone before it closes; the last connection to close
     // folds the log back into the file.
     for (CStatement* pStatement : {&m_begin, &m_commit, &m_nextBatchId, &m_insertOrder, &m_insertOrders,
-                                   &m_insertCancel, &m_insertTask}) {
+                                   &m_insertCancel, &m_insertTask, &m_insertReceipt, &m_insertReceipts}) {
         pStatement->reset();
     }
     if (sqlite3_close(m_pDb) != SQLITE_OK) {
@@ -698,7 +884,8 @@ void COrderJournal::CWorker::bindOrderRow(sqlite3_stmt* pInsert, int nRow, const
     sqlite3_bind_int(pInsert, n + orders::kPriceType, single.m_nPriceType);
 }
 
-qint64 COrderJournal::CWorker::writeBatch(int nStrategyNo, const QVector<COrderParam>& orders)
+qint64 COrderJournal::CWorker::writeBatch(int nStrategyNo, const QVector<COrderParam>& orders,
+                                          const QVector<COrderReceipt>& placed)
 {
     {
         CResetOnExit reset(m_begin.get());
@@ -753,11 +940,24 @@ qint64 COrderJournal::CWorker::writeBatch(int nStrategyNo, const QVector<COrderP
         nDone += static_cast<size_t>(nRows);
     }
 
+    // The lines' placed receipts go with the batch: a line never looks pending with its order committed.
+    std::vector<receipts::CRow> receiptRows = receipts::toRows(placed, nBatchId);
+    if (!insertReceipts(receiptRows)) {
+        logSqlError(fmt::format("batch {0} rolled back: its receipts", nBatchId));
+        rollback("a batch");
+        return -1;
+    }
+
     CResetOnExit reset(m_commit.get());
     if (!step(m_commit.get())) {
         logSqlError(fmt::format("batch {0} could not be committed", nBatchId));
         rollback("a batch");
         return -1;
+    }
+    if (!receiptRows.empty()) {
+        // Next in line but after the caller has its answer: the receipt file does not hold up the batch.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_jobs.emplace_front([this, rows = std::move(receiptRows)] { appendReceiptFiles(rows); });
     }
     return nBatchId;
 }
@@ -794,6 +994,192 @@ bool COrderJournal::CWorker::writeTask(const std::string& strCode, const std::st
     }
     return bDone;
 }
+void COrderJournal::CWorker::postReceipts(const QVector<COrderReceipt>& receipts)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_pQueuedReceipts) {
+            *m_pQueuedReceipts += receipts;
+            return;
+        }
+        auto pRows = std::make_shared<QVector<COrderReceipt>>(receipts);
+        m_jobs.emplace_back([this, pRows] { writeReceipts(*pRows); });
+        m_pQueuedReceipts = pRows;
+    }
+    m_cond.notify_one();
+}
+
+void COrderJournal::CWorker::writeReceipts(const QVector<COrderReceipt>& receipts)
+{
+    const std::vector<receipts::CRow> rows = receipts::toRows(receipts, -1);
+    if (!m_pDb) {
+        logSqlError(fmt::format("{0} receipts not recorded", rows.size()));
+        receiptsFailed(static_cast<int>(rows.size()));
+        return;
+    }
+    // Receipts alone are committed without waiting for the disk: the next batch's (or checkpoint's)
+    // sync of the log takes them along, as the log is synced whole. So a batch on the disk always has
+    // the receipts that came before it there too, and the batch's own path pays for one sync only.
+    QString strSqlError;
+    exec("PRAGMA synchronous=NORMAL", strSqlError);
+    bool bDone = false;
+    {
+        CResetOnExit reset(m_begin.get());
+        bDone = step(m_begin.get());
+    }
+    bDone = bDone && insertReceipts(rows);
+    if (bDone) {
+        CResetOnExit reset(m_commit.get());
+        bDone = step(m_commit.get());
+    }
+    exec("PRAGMA synchronous=FULL", strSqlError);
+    if (!bDone) {
+        logSqlError(fmt::format("{0} receipts not recorded", rows.size()));
+        rollback("receipts");
+        receiptsFailed(static_cast<int>(rows.size()));
+        return;
+    }
+    appendReceiptFiles(rows);
+}
+
+bool COrderJournal::CWorker::insertReceipts(const std::vector<receipts::CRow>& rows)
+{
+    for (size_t nDone = 0; nDone < rows.size();) {
+        const bool bMany = rows.size() - nDone >= static_cast<size_t>(s_nRowsPerInsert);
+        const int nRows = bMany ? s_nRowsPerInsert : 1;
+        sqlite3_stmt* pInsert = bMany ? m_insertReceipts.get() : m_insertReceipt.get();
+        CResetOnExit reset(pInsert, true);
+        for (int nRow = 0; nRow < nRows; ++nRow) {
+            const receipts::CRow& row = rows[nDone + static_cast<size_t>(nRow)];
+            const int n = nRow * receipts::kParams;
+            bindText(pInsert, n + receipts::kAt, row.at);
+            bindText(pInsert, n + receipts::kSource, row.source);
+            bindText(pInsert, n + receipts::kSha256, row.sha256);
+            sqlite3_bind_int(pInsert, n + receipts::kLine, row.nLine);
+            bindText(pInsert, n + receipts::kState, row.state);
+            if (row.nBatchId >= 0) {
+                sqlite3_bind_int64(pInsert, n + receipts::kBatchId, row.nBatchId);
+            } else {
+                sqlite3_bind_null(pInsert, n + receipts::kBatchId);
+            }
+            bindText(pInsert, n + receipts::kReason, row.reason);
+            bindText(pInsert, n + receipts::kText, row.text);
+            bindText(pInsert, n + receipts::kPath, row.path);
+        }
+        if (!step(pInsert)) {
+            return false;
+        }
+        nDone += static_cast<size_t>(nRows);
+    }
+    return true;
+}
+
+void COrderJournal::CWorker::appendReceiptFiles(const std::vector<receipts::CRow>& rows)
+{
+    if (rows.empty()) {
+        return;
+    }
+    // One write per receipt file, its rows in table order.
+    const QString strDate = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+    std::vector<std::pair<QByteArray, QByteArray>> files; // instruction path, rows
+    for (const receipts::CRow& row : rows) {
+        auto it =
+            std::find_if(files.begin(), files.end(), [&](const std::pair<QByteArray, QByteArray>& file) {
+                return file.first == row.path;
+            });
+        if (it == files.end()) {
+            files.emplace_back(row.path, QByteArray());
+            it = std::prev(files.end());
+            it->second.reserve(static_cast<int>(rows.size()) * 160);
+        }
+        receipts::appendCsvLine(it->second, row);
+    }
+    int nFailed = 0;
+    for (const auto& file : files) {
+        const QString strCsv = receipts::csvPath(file.first, m_strReceiptsDir, strDate);
+        if (!receipts::appendToFile(strCsv, file.second)) {
+            const int nError = errno;
+            const int nRows = static_cast<int>(file.second.count('\n'));
+            LOG4CXX_ERROR(g_TTStdLogger, fmt::format("receipt file {0}: {1} rows not appended: {2}",
+                                                     strCsv.toStdString(), nRows, std::strerror(nError)));
+            nFailed += nRows;
+        }
+    }
+    if (nFailed > 0) {
+        receiptsFailed(nFailed);
+    } else {
+        m_bReceiptsFailing = false;
+    }
+}
+
+void COrderJournal::CWorker::receiptsFailed(int nRows)
+{
+    if (m_bReceiptsFailing) {
+        return;
+    }
+    m_bReceiptsFailing = true;
+    if (m_pOwner) {
+        m_pOwner->m_sigRecordFailed(RECORD_RECEIPTS, nRows);
+    }
+}
+
+int COrderJournal::CWorker::finishOpenReceipts(const QString& strReason)
+{
+    if (!m_pDb) {
+        return 0;
+    }
+    // Every pending row gets exactly one end, so a line holds as many open pendings as it has pending
+    // rows beyond its ends; the same bytes sent twice share their lines. The unfinished rows and the
+    // mark of how far they reach are one transaction.
+    static const char* const kOpenSql =
+        "SELECT g.source, g.sha256, g.line, g.open, r.path FROM (SELECT source, sha256, line, MAX(id) AS "
+        "last, "
+        "SUM(state = 'pending') - SUM(state IN ('placed', 'dispatch_rejected', 'cleared', 'unfinished')) "
+        "AS open FROM receipts WHERE id >= (SELECT COALESCE(MAX(first_receipt_id), 0) FROM receipt_starts) "
+        "GROUP BY sha256, line, source) g JOIN receipts r ON r.id = g.last WHERE open > 0 ORDER BY g.last";
+    QString strError;
+    CStatement query;
+    if (!prepare(kOpenSql, query, strError) || !exec("BEGIN IMMEDIATE", strError)) {
+        LOG4CXX_ERROR(g_TTStdLogger,
+                      fmt::format("order journal: open receipts not read: {0}", strError.toStdString()));
+        return 0;
+    }
+    const QByteArray at = nowText();
+    const QByteArray reason = strReason.toUtf8();
+    std::vector<receipts::CRow> rows;
+    const auto text = [&](int nColumn) {
+        return QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(query.get(), nColumn)),
+                          sqlite3_column_bytes(query.get(), nColumn));
+    };
+    int nResult = SQLITE_ROW;
+    while ((nResult = sqlite3_step(query.get())) == SQLITE_ROW) {
+        const receipts::CRow row{at,     text(0),      text(1), QByteArrayLiteral("unfinished"),
+                                 reason, QByteArray(), text(4), sqlite3_column_int(query.get(), 2),
+                                 -1};
+        rows.insert(rows.end(), static_cast<size_t>(sqlite3_column_int(query.get(), 3)), row);
+    }
+    query.reset();
+    CStatement mark;
+    bool bDone =
+        nResult == SQLITE_DONE && insertReceipts(rows) &&
+        prepare("INSERT INTO receipt_starts (at, first_receipt_id) SELECT ?1, COALESCE(MAX(id), 0) + 1 "
+                "FROM receipts",
+                mark, strError);
+    if (bDone) {
+        bindText(mark.get(), 1, at);
+        bDone = step(mark.get());
+        mark.reset();
+    }
+    if (!bDone || !exec("COMMIT", strError)) {
+        logSqlError("open receipts not closed");
+        rollback("unfinished receipts");
+        receiptsFailed(static_cast<int>(rows.size()));
+        return 0;
+    }
+    appendReceiptFiles(rows);
+    return static_cast<int>(rows.size());
+}
+
 COrderJournal::COrderJournal() = default;
 
 COrderJournal::~COrderJournal()
@@ -810,6 +1196,7 @@ bool COrderJournal::open(const QString& strDbPath, QString& strError)
     }
     auto pWorker = std::make_unique<CWorker>();
     CWorker* pRaw = pWorker.get();
+    pRaw->m_pOwner = this;
     if (!pRaw->call([&] { return pRaw->openDb(strDbPath, strError); })) {
         LOG4CXX_ERROR(g_TTStdLogger, strError.toStdString());
         return false;
@@ -827,7 +1214,8 @@ void COrderJournal::close()
     }
 }
 
-qint64 COrderJournal::recordBatch(int nStrategyNo, const QVector<COrderParam>& orders)
+qint64 COrderJournal::recordBatch(int nStrategyNo, const QVector<COrderParam>& orders,
+                                  const QVector<COrderReceipt>& placed)
 {
     std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
     if (!m_pWorker) {
@@ -843,7 +1231,8 @@ qint64 COrderJournal::recordBatch(int nStrategyNo, const QVector<COrderParam>& o
                      fmt::format("order journal: empty batch of strategy {0} ignored", nStrategyNo));
         return -1;
     }
-    const qint64 nBatchId = m_pWorker->call([&] { return m_pWorker->writeBatch(nStrategyNo, orders); });
+    const qint64 nBatchId =
+        m_pWorker->call([&] { return m_pWorker->writeBatch(nStrategyNo, orders, placed); });
     if (nBatchId < 0)
         m_sigRecordFailed(RECORD_BATCH, orders.size());
     return nBatchId;
@@ -880,6 +1269,46 @@ bool COrderJournal::recordTask(const std::string& strCode, const std::string& st
     if (!bWritten)
         m_sigRecordFailed(RECORD_TASK, 1);
     return bWritten;
+}
+
+void COrderJournal::setReceiptsDir(const QString& strDir)
+{
+    std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
+    if (m_pWorker) {
+        m_pWorker->call([&] { m_pWorker->m_strReceiptsDir = strDir; });
+    }
+}
+
+void COrderJournal::recordReceipts(const QVector<COrderReceipt>& receipts)
+{
+    if (receipts.isEmpty()) {
+        return;
+    }
+    std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
+    if (!m_pWorker) {
+        LOG4CXX_ERROR(g_TTStdLogger,
+                      fmt::format("order journal not open: {0} receipts not recorded", receipts.size()));
+        m_sigRecordFailed(RECORD_RECEIPTS, receipts.size());
+        return;
+    }
+    m_pWorker->postReceipts(receipts);
+}
+
+void COrderJournal::waitForReceipts()
+{
+    std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
+    if (m_pWorker) {
+        m_pWorker->call([] {});
+    }
+}
+
+int COrderJournal::finishOpenReceipts(const QString& strReason)
+{
+    std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
+    if (!m_pWorker) {
+        return 0;
+    }
+    return m_pWorker->call([&] { return m_pWorker->finishOpenReceipts(strReason); });
 }
 
 } // namespace TC

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "trading/corderparam.h"
+#include "trading/corderreceipt.h"
 
 #include <boost/signals2/signal.hpp>
 
@@ -35,16 +36,32 @@ public:
         RECORD_BATCH,
         RECORD_CANCEL,
         RECORD_TASK,
+        RECORD_RECEIPTS,
     };
     // Announces, on the recording thread, each record that could not be written (the reason is in the
-    // log): its kind and how many orders it held (1 for a cancel or a task).
+    // log): its kind and how many orders it held (1 for a cancel or a task). Receipts that could not be
+    // written are announced on the journal's thread, once per spell of failures, with how many rows.
     boost::signals2::signal<void(ERecord eRecord, int nCount)> m_sigRecordFailed;
 
-    // One batch in one transaction; returns its batch id, or -1 when it could not be written.
-    qint64 recordBatch(int nStrategyNo, const QVector<COrderParam>& orders);
+    // One batch in one transaction; returns its batch id, or -1 when it could not be written. The
+    // receipts of the lines it places are committed in the same transaction, with its batch id.
+    qint64 recordBatch(int nStrategyNo, const QVector<COrderParam>& orders,
+                       const QVector<COrderReceipt>& placed = QVector<COrderReceipt>());
     bool recordCancel(const std::string& strCode, const std::string& strAccount, const std::string& strOrderId,
                       bool bByNumber);
     bool recordTask(const std::string& strCode, const std::string& strArgument);
+
+    // Receipt files of rows without an instruction file go to this directory. Call after open().
+    void setReceiptsDir(const QString& strDir);
+    // Queues receipt rows behind everything handed to the journal so far and returns at once; rows
+    // queued back to back are committed together, then appended to their receipt files.
+    void recordReceipts(const QVector<COrderReceipt>& receipts);
+    // Returns once everything queued so far is committed.
+    void waitForReceipts();
+    // Writes an unfinished receipt with the reason for each line still pending in the journal (a line
+    // sent twice and pending twice: two rows), for the start after a run that ended without placing
+    // them; returns how many. Rows it looked at are not looked at again by the next start.
+    int finishOpenReceipts(const QString& strReason);
 
 private:
     class CWorker;

@@ -16,6 +16,9 @@ std::atomic<TC::COrderService*> s_pOrderService{nullptr};
 
 const char* const s_pBatchOrderStrategyName = "batch order";
 
+// Placed receipts on their way from the dispatching thread's receipt slot to its placeOrders call.
+thread_local QVector<TC::COrderReceipt> t_stagedReceipts;
+
 // Codes of stopOrderStrategy.
 const int s_nStrategyNotRegistered = 1;
 const int s_nStrategyAlreadyStopped = 2;
@@ -146,9 +149,36 @@ boost::shared_ptr<COrderStrategy> COrderService::getStrategyRef(int nStrategyNo)
     return it->second;
 }
 
+void COrderService::stageReceipts(const QVector<COrderReceipt>& placed)
+{
+    t_stagedReceipts += placed;
+}
+
 void COrderService::placeOrders(const boost::shared_ptr<COrderStrategy>& pStrategy,
                                 const QVector<COrderParam>& orders)
 {
+    QVector<COrderReceipt> placed;
+    placed.swap(t_stagedReceipts);
+    // Whatever keeps the batch from the journal keeps its lines from being placed: their receipts say so.
+    struct CRejectUnplaced
+    {
+        COrderJournal* m_pJournal;
+        QVector<COrderReceipt>& m_placed;
+        QString m_strReason = QStringLiteral("批量下单策略已停止, 未下出!");
+        bool m_bPlaced = false;
+        ~CRejectUnplaced()
+        {
+            if (m_bPlaced || m_placed.isEmpty() || !m_pJournal)
+                return;
+            for (COrderReceipt& receipt : m_placed)
+            {
+                receipt.m_strState = QStringLiteral("dispatch_rejected");
+                receipt.m_strReason = m_strReason;
+                receipt.m_nBatchId = -1;
+            }
+            m_pJournal->recordReceipts(m_placed);
+        }
+    } reject{m_pJournal.get(), placed};
     if (!pStrategy)
     {
         LOG4CXX_ERROR(
@@ -184,14 +214,16 @@ void COrderService::placeOrders(const boost::shared_ptr<COrderStrategy>& pStrate
                                  pStrategy->number(), orders.size(), nSingles));
         return;
     }
-    const qint64 nBatchId = m_pJournal->recordBatch(pStrategy->number(), orders);
+    const qint64 nBatchId = m_pJournal->recordBatch(pStrategy->number(), orders, placed);
     if (nBatchId < 0)
     {
+        reject.m_strReason = QStringLiteral("委托日志写入失败, 未下出!");
         LOG4CXX_ERROR(g_TTStdLogger, fmt::format("placeOrders strategy {0}: batch of {1} orders could not be "
                                                  "journaled, nothing placed",
                                                  pStrategy->number(), orders.size()));
         return;
     }
+    reject.m_bPlaced = true;
     LOG4CXX_INFO(g_TTStdLogger,
                  fmt::format("placeOrders strategy {0}: batch {1}, {2} orders, {3} single orders",
                              pStrategy->number(), nBatchId, orders.size(), nSingles));

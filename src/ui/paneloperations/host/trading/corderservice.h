@@ -2,6 +2,7 @@
 
 #include "base/cmanualsingletont.h"
 #include "trading/corderparam.h"
+#include "trading/corderreceipt.h"
 #include "trading/corderstrategy.h"
 #include "trading/corderstrategyparam.h"
 
@@ -43,7 +44,8 @@ public:
     // The running strategy, null when it does not run.
     virtual boost::shared_ptr<COrderStrategy> getStrategyRef(int nStrategyNo) const;
 
-    // Places all orders as one batch through the strategy.
+    // Places all orders as one batch through the strategy. The receipts staged on the calling thread
+    // are committed with the batch; when nothing is placed they are recorded as dispatch_rejected.
     virtual void placeOrders(const boost::shared_ptr<COrderStrategy>& pStrategy, const QVector<COrderParam>& orders);
     // Cancels one order: strCancel holds code, account, order identifier (UTF-8).
     virtual void cancelOrders(const std::vector<std::string>& cancel, const COrderStrategyParam& param,
@@ -53,6 +55,9 @@ public:
                              const std::vector<int>& params);
 
     COrderServiceDbfHelper* getDbfHelper() const;
+
+    // Stages the placed receipts of the batch that the next placeOrders on this thread places.
+    static void stageReceipts(const QVector<COrderReceipt>& placed);
 
 private:
     boost::shared_ptr<COrderJournal> m_pJournal;
