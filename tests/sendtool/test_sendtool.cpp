@@ -124,6 +124,36 @@ TEST_F(SendTool, TakenPathIsWaitedForAndNeverReplaced)
     EXPECT_EQ(notesOnceThereAre(1), QStringList{QStringLiteral("等待后送达")});
 }
 
+TEST_F(SendTool, WaitAnswersEachLineFromTheHostsReceipts)
+{
+    const QString strOrder = QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,等待回执");
+    const QString strCancel = QStringLiteral("cancel_order,8880000001,123456,,,,2,2");
+    const QString strStale = QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,过期,,100");
+    auto sortedLines = [](const QString& strText) {
+        QStringList lines = strText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        lines.sort();
+        return lines;
+    };
+
+    const CSendResult answered =
+        send({"--path", m_host.inbox(), "--wait", "30", strOrder, strCancel, strStale});
+    EXPECT_EQ(answered.m_nExit, 1) << answered.m_strError.toStdString();
+    EXPECT_EQ(sortedLines(answered.m_strOutput),
+              (QStringList{"1 pending " + strOrder, "2 cancel_sent " + strCancel,
+                           QStringLiteral("3 rejected 参数超时(%1)!").arg(strStale)}));
+
+    // The same order again, followed until the host places it.
+    const CSendResult placed =
+        send({"--path", m_host.inbox(), "--wait", "30", "--until-placed", strOrder, strCancel});
+    EXPECT_EQ(placed.m_nExit, 0) << placed.m_strError.toStdString();
+    const QStringList lines = sortedLines(placed.m_strOutput);
+    ASSERT_EQ(lines.size(), 3) << placed.m_strOutput.toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^1 placed batch=\\d+$")).match(lines[1]).hasMatch())
+        << lines[1].toStdString();
+    EXPECT_EQ(QStringList({lines[0], lines[2]}),
+              (QStringList{"1 pending " + strOrder, "2 cancel_sent " + strCancel}));
+}
+
 // One RFC 4180 record.
 QByteArray csvRecord(const QStringList& fields)
 {
