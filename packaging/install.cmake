@@ -70,6 +70,9 @@ install(FILES ${_packaging}/batchorder-host.desktop
 install(FILES ${_packaging}/batchorder-host.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT runtime)
 install(FILES ${_packaging}/batchorder-host.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
+if(TARGET batchorder-send)
+    install(FILES ${_packaging}/batchorder-send.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/instruction-lines.md
               ${PROJECT_SOURCE_DIR}/docs/journal.md ${PROJECT_SOURCE_DIR}/docs/order-building.md
               ${PROJECT_SOURCE_DIR}/docs/profile.md ${PROJECT_SOURCE_DIR}/docs/reader.md

@@ -56,12 +56,26 @@ bool writeAll(int nFd, const char* pData, size_t nSize)
     return true;
 }
 
+// Creates an empty owner-only file beside the path under a hidden name ".NAME.KIND-XXXXXX", which the
+// reader leaves alone; its descriptor, or -1.
+int createHidden(const std::string& strPath, const char* szKind, std::string& strName)
+{
+    const std::string strTemplate =
+        directoryOf(strPath) + "/." + fileNameOf(strPath) + "." + szKind + "-XXXXXX";
+    std::vector<char> name(strTemplate.begin(), strTemplate.end());
+    name.push_back('\0');
+    const int nFd = ::mkostemp(name.data(), O_CLOEXEC);
+    strName = name.data();
+    return nFd;
+}
+
 } // namespace
 
 CInstructionFileWriter::EResult CInstructionFileWriter::deliver(const QByteArray& bytes,
                                                                 std::chrono::milliseconds busyTimeout,
                                                                 QString& strMessage,
-                                                                const std::atomic<bool>* pStop)
+                                                                const std::atomic<bool>* pStop,
+                                                                const std::function<void()>& beforeMove)
 {
     const std::string strDir = directoryOf(m_strPath);
     struct stat st = {};
@@ -92,6 +106,8 @@ CInstructionFileWriter::EResult CInstructionFileWriter::deliver(const QByteArray
             eResult = FAILED;
             break;
         }
+        if (beforeMove)
+            beforeMove();
         const int nMoved = moveIntoPlace(strMessage);
         if (nMoved != 0) {
             eResult = nMoved > 0 ? DELIVERED : FAILED;
@@ -125,19 +141,18 @@ CInstructionFileWriter::EResult CInstructionFileWriter::deliver(const QByteArray
 bool CInstructionFileWriter::writeTemporary(const std::string& strDir, const QByteArray& bytes,
                                             QString& strMessage)
 {
-    // Hidden, and never the instruction file's own name: the reader leaves it alone.
-    std::string strTemplate = strDir + "/." + fileNameOf(m_strPath) + ".send-XXXXXX";
-    std::vector<char> name(strTemplate.begin(), strTemplate.end());
-    name.push_back('\0');
-    // Owner-only, like every file the host side creates.
-    const int nFd = ::mkostemp(name.data(), O_CLOEXEC);
+    // Never the instruction file's own name, and owner-only like every file the host side creates.
+    const int nFd = createHidden(m_strPath, "send", m_strTmpPath);
     if (nFd < 0) {
         strMessage =
             QStringLiteral("cannot create a file in %1: %2").arg(pathText(strDir), systemText(errno));
         return false;
     }
-    m_strTmpPath = name.data();
-    bool bWritten = writeAll(nFd, bytes.constData(), static_cast<size_t>(bytes.size())) && ::fsync(nFd) == 0;
+    struct stat st = {};
+    bool bWritten = ::fstat(nFd, &st) == 0 &&
+                    writeAll(nFd, bytes.constData(), static_cast<size_t>(bytes.size())) && ::fsync(nFd) == 0;
+    m_nDevice = st.st_dev;
+    m_nInode = st.st_ino;
     int nError = bWritten ? 0 : errno;
     if (::close(nFd) != 0 && bWritten) {
         bWritten = false;
@@ -170,6 +185,48 @@ int CInstructionFileWriter::moveIntoPlace(QString& strMessage)
     strMessage = QStringLiteral("cannot move the file into place at %1: %2")
                      .arg(pathText(m_strPath), systemText(nError));
     return -1;
+}
+
+bool CInstructionFileWriter::stillAtPath() const
+{
+    struct stat st = {};
+    return ::stat(m_strPath.c_str(), &st) == 0 && st.st_dev == m_nDevice && st.st_ino == m_nInode;
+}
+
+CInstructionFileWriter::EWithdrawal CInstructionFileWriter::withdraw(QString& strMessage)
+{
+    if (!stillAtPath())
+        return TAKEN;
+    // The file goes to a hidden name of its own and is checked there:
+    // between the look above and the move the host may have taken it and another file have arrived.
+    std::string strAside;
+    const int nFd = createHidden(m_strPath, "withdrawn", strAside);
+    if (nFd < 0) {
+        strMessage = QStringLiteral("cannot withdraw %1: %2").arg(pathText(m_strPath), systemText(errno));
+        return WITHDRAW_FAILED;
+    }
+    ::close(nFd);
+    if (::rename(m_strPath.c_str(), strAside.c_str()) != 0) {
+        const int nError = errno;
+        ::unlink(strAside.c_str());
+        if (nError == ENOENT)
+            return TAKEN;
+        strMessage = QStringLiteral("cannot withdraw %1: %2").arg(pathText(m_strPath), systemText(nError));
+        return WITHDRAW_FAILED;
+    }
+    struct stat st = {};
+    if (::stat(strAside.c_str(), &st) == 0 && st.st_dev == m_nDevice && st.st_ino == m_nInode) {
+        ::unlink(strAside.c_str());
+        return WITHDRAWN;
+    }
+    // Another sender's file: it goes back, ours was taken.
+    if (::renameat2(AT_FDCWD, strAside.c_str(), AT_FDCWD, m_strPath.c_str(), RENAME_NOREPLACE) != 0) {
+        strMessage =
+            QStringLiteral("another file taken from %1 by mistake could not be put back; it is at %2: %3")
+                .arg(pathText(m_strPath), pathText(strAside), systemText(errno));
+        return WITHDRAW_FAILED;
+    }
+    return TAKEN;
 }
 
 } // namespace TC

@@ -5,7 +5,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
+
+#include <sys/types.h>
 
 namespace TC {
 
@@ -24,12 +27,29 @@ public:
         FAILED,       // writing failed, or the wait was interrupted; nothing was written there
     };
 
+    enum EWithdrawal
+    {
+        WITHDRAWN,       // the file was taken back from the path; the host never saw it
+        TAKEN,           // the file was no longer at the path: the host took it
+        WITHDRAW_FAILED, // strMessage says why; the file may still be at the path
+    };
+
     explicit CInstructionFileWriter(std::string strPath) : m_strPath(std::move(strPath)) {}
 
     // strMessage says why when the file was not delivered, and carries a warning when it was but the
-    // directory could not be flushed. A set pStop ends the wait early (FAILED).
+    // directory could not be flushed. A set pStop ends the wait early (FAILED). beforeMove runs just
+    // before each attempt to move the file into place.
     EResult deliver(const QByteArray& bytes, std::chrono::milliseconds busyTimeout, QString& strMessage,
-                    const std::atomic<bool>* pStop = nullptr);
+                    const std::atomic<bool>* pStop = nullptr,
+                    const std::function<void()>& beforeMove = std::function<void()>());
+
+    // Whether the delivered file still stands at the path: another file there (the next sender's) is
+    // not it.
+    bool stillAtPath() const;
+
+    // Takes the delivered file back if the host has not taken it: moved away from the path in one step,
+    // so that either the host or this writer gets it, then removed.
+    EWithdrawal withdraw(QString& strMessage);
 
 private:
     // Writes and flushes the temporary file; fills m_strTmpPath.
@@ -39,6 +59,9 @@ private:
 
     std::string m_strPath;
     std::string m_strTmpPath;
+    // Identity of the file written, to tell it from a later file at the same path.
+    dev_t m_nDevice = 0;
+    ino_t m_nInode = 0;
 };
 
 } // namespace TC

@@ -32,6 +32,9 @@ public:
     bool m_bStdin = false;            // read the lines from standard input
     EEncoding m_eEncoding = ENCODING_GBK;
     std::chrono::milliseconds m_busyTimeout{10000};
+    bool m_bWait = false;                // --wait: follow the host's receipts for the lines sent
+    std::chrono::milliseconds m_wait{0}; // how long to follow them
+    bool m_bUntilPlaced = false;         // --until-placed: order lines are done once placed
     std::string m_strMessage;
 };
 
