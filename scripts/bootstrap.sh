@@ -10,7 +10,7 @@ PACKAGES=(
     liblog4cxx-dev libfmt-dev libsqlite3-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libx11-dev libxtst-dev
-    clang libfuzzer-14-dev
+    clang libfuzzer-14-dev libclang-rt-14-dev
     xvfb xauth xdotool
     dpkg-dev file
     sqlite3

@@ -7,6 +7,7 @@
 #include <QApplication>
 
 #include <cstdlib>
+#include <ctime>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +25,9 @@ extern "C" const char* __lsan_default_suppressions()
 // log on stderr.
 int main(int argc, char** argv)
 {
+    // The time zone is read once here, before any thread: libc's later reads then find it unchanged
+    // and write nothing (the thread checker cannot see libc's own lock around them).
+    tzset();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
