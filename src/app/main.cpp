@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <memory>
 
 #include <sys/stat.h>
@@ -27,9 +26,6 @@ int main(int argc, char** argv)
     // Orders, settings, logs and backups are the user's business alone, whatever umask the host was
     // started with.
     ::umask(077);
-    // The time zone is read once, before any thread: later reads by the log and console threads then
-    // only look at it.
-    tzset();
     utils::useUtf8Locale();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

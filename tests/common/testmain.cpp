@@ -25,8 +25,11 @@ extern "C" const char* __lsan_default_suppressions()
 // log on stderr.
 int main(int argc, char** argv)
 {
-    // The time zone is read once here, before any thread: libc's later reads then find it unchanged
-    // and write nothing (the thread checker cannot see libc's own lock around them).
+    // With TZ unset, libc re-reads the zone and swaps its saved name on every localtime() or mktime(),
+    // under a lock of its own the thread checker cannot see. Naming the system's zone file (what an unset
+    // TZ means) lets those calls find it unchanged; the host processes the tests start inherit it.
+    if (!std::getenv("TZ"))
+        setenv("TZ", ":/etc/localtime", 1);
     tzset();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
