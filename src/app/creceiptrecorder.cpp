@@ -64,7 +64,9 @@ COrderReceipt CReceiptRecorder::toRow(const CBatchOrderReceipt& receipt, const Q
     COrderReceipt row;
     row.m_strAt = strAt;
     row.m_strSource = sourceText(receipt.m_eSource);
-    row.m_strSha256 = receipt.m_strSha256;
+    row.m_source = receipt.m_source;
+    row.m_nSourceKey = receipt.m_nSourceKey;
+    row.m_nOrder = receipt.m_nOrder;
     row.m_nLine = receipt.m_nLine;
     row.m_strState = stateText(receipt.m_eState);
     row.m_nBatchId = receipt.m_nBatchId;
@@ -109,7 +111,8 @@ void CReceiptRecorder::markStillPendingUnfinished(const QVector<boost::shared_pt
         CBatchOrderReceipt receipt;
         receipt.m_eState = RECEIPT_UNFINISHED;
         receipt.m_eSource = pData->m_eSource;
-        receipt.m_strSha256 = pData->m_strSha256;
+        receipt.m_source = pData->m_source;
+        receipt.m_nSourceKey = pData->m_nSourceKey;
         receipt.m_nLine = pData->m_nLine;
         receipt.m_strReason = QStringLiteral("host stopped");
         receipt.m_strInstructionPath = pData->m_strSourcePath;
