@@ -14,6 +14,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -457,6 +458,11 @@ constexpr std::chrono::milliseconds s_idleBeforeCheckpoint(200);
 constexpr int s_nCheckpointPages = 4096;
 // Receipt rows per transaction: a batch, cancel or task that comes meanwhile waits for one at most.
 constexpr int s_nReceiptsPerCommit = 4096;
+// Receipt rows wait while records come this close together, so that in a burst of files the journal's
+// thread leaves the processor to the way from file to dispatch and writes the rows of many files in
+// one go; but never longer than s_receiptMaxWait.
+constexpr std::chrono::milliseconds s_receiptQuiet(2);
+constexpr std::chrono::milliseconds s_receiptMaxWait(50);
 // Sources whose digests are kept; one missing again is hashed again.
 constexpr size_t s_nCachedSources = 64;
 
@@ -499,6 +505,7 @@ public:
                 m_pQueuedReceipts.reset();
             } else {
                 m_records.emplace_back([pTask] { (*pTask)(); });
+                m_nRecordsWaiting.store(static_cast<int>(m_records.size()), std::memory_order_relaxed);
             }
         }
         m_cond.notify_one();
@@ -525,6 +532,7 @@ private:
     {
         std::shared_ptr<QVector<COrderReceipt>> pRows; // rows to write, or null for fn
         std::function<void()> fn;
+        std::chrono::steady_clock::time_point queuedAt = std::chrono::steady_clock::now();
     };
     struct CNewSource
     {
@@ -535,13 +543,17 @@ private:
         QByteArray at;
     };
 
-    bool takeJob(std::function<void()>& job);
+    bool takeJob(std::function<void()>& job, bool& bRecord);
+    // When the receipt rows at the front may be written, if later than now; the caller holds m_mutex.
+    std::chrono::steady_clock::time_point receiptsDue() const;
     qint64 sourceId(qint64 nKey) const { return nKey > 0 ? m_nSourceIdBase + nKey : 0; }
     QByteArray sha256Of(const COrderReceipt& receipt, const receipts::CRow& row);
     std::vector<receipts::CRow> toRows(const QVector<COrderReceipt>& receipts);
     bool insertSources();
     void writeReceipts(const QVector<COrderReceipt>& receipts);
-    bool insertReceipts(const std::vector<receipts::CRow>& rows);
+    // Inserts the rows in order; with bYield it stops early once a record waits. Returns how many
+    // were inserted, or -1 on failure.
+    int insertReceipts(const std::vector<receipts::CRow>& rows, bool bYield = false);
     void appendReceiptFiles(const std::vector<receipts::CRow>& rows);
     void receiptsFailed(int nRows);
     void run();
@@ -559,6 +571,8 @@ private:
     std::condition_variable m_cond;
     // Batches, cancels, tasks and other calls: always run before receipt jobs.
     std::deque<std::function<void()>> m_records;
+    // Its size, read without the lock by a receipt transaction that gives way to a record.
+    std::atomic<int> m_nRecordsWaiting{0};
     // Receipt rows and the calls that wait for them, in their order, run when no record waits.
     std::deque<CReceiptJob> m_receiptJobs;
     bool m_bStop = false;
@@ -586,6 +600,7 @@ private:
     bool m_bReceiptsFailing = false; // the last receipts could not be written: the next failure is not news
     // UTF-8 of the orders inserts' texts, by row and column.
     std::vector<std::string> m_texts = std::vector<std::string>(s_nRowsPerInsert * std::size(s_orderColumns));
+    std::chrono::steady_clock::time_point m_lastRecordDone; // worker thread only
     int m_nWalPages = 0;           // pages in the write-ahead log after the last commit
     bool m_bCheckpointDue = false; // a commit came after the last checkpoint
 
@@ -609,12 +624,23 @@ void COrderJournal::CWorker::run()
         } else {
             m_cond.wait(lock, hasWork);
         }
+        if (m_records.empty() && !m_bStop) {
+            const auto due = receiptsDue();
+            if (due > std::chrono::steady_clock::now()) {
+                m_cond.wait_until(lock, due, [this] { return m_bStop || !m_records.empty(); });
+                continue;
+            }
+        }
         std::function<void()> job;
-        if (!takeJob(job)) {
+        bool bRecord = false;
+        if (!takeJob(job, bRecord)) {
             break;
         }
         lock.unlock();
         job();
+        if (bRecord) {
+            m_lastRecordDone = std::chrono::steady_clock::now();
+        }
         // The caller has its answer; a long log is folded back before the next record.
         if (m_nWalPages >= s_nCheckpointPages) {
             checkpoint();
@@ -626,11 +652,22 @@ void COrderJournal::CWorker::run()
     closeDb();
 }
 
-bool COrderJournal::CWorker::takeJob(std::function<void()>& job)
+std::chrono::steady_clock::time_point COrderJournal::CWorker::receiptsDue() const
 {
+    // Calls waiting for the rows (a stop, a test) do not wait longer.
+    if (m_receiptJobs.empty() || !m_receiptJobs.front().pRows || !m_receiptJobs.back().pRows) {
+        return std::chrono::steady_clock::time_point();
+    }
+    return std::min(m_lastRecordDone + s_receiptQuiet, m_receiptJobs.front().queuedAt + s_receiptMaxWait);
+}
+
+bool COrderJournal::CWorker::takeJob(std::function<void()>& job, bool& bRecord)
+{
+    bRecord = !m_records.empty();
     if (!m_records.empty()) {
         job = std::move(m_records.front());
         m_records.pop_front();
+        m_nRecordsWaiting.store(static_cast<int>(m_records.size()), std::memory_order_relaxed);
         return true;
     }
     if (m_receiptJobs.empty()) {
@@ -1230,7 +1267,9 @@ void COrderJournal::CWorker::writeReceipts(const QVector<COrderReceipt>& receipt
         CResetOnExit reset(m_begin.get());
         bDone = step(m_begin.get());
     }
-    bDone = bDone && insertReceipts(rows) && insertSources();
+    // A record that comes meanwhile waits for a few rows only: the rest go back to the queue's front.
+    const int nInserted = bDone ? insertReceipts(rows, true) : -1;
+    bDone = nInserted >= 0 && insertSources();
     if (bDone) {
         CResetOnExit reset(m_commit.get());
         bDone = step(m_commit.get());
@@ -1246,12 +1285,22 @@ void COrderJournal::CWorker::writeReceipts(const QVector<COrderReceipt>& receipt
         receiptsFailed(static_cast<int>(rows.size()));
         return;
     }
-    appendReceiptFiles(rows);
+    if (nInserted < static_cast<int>(rows.size())) {
+        auto pRest = std::make_shared<QVector<COrderReceipt>>(receipts.mid(nInserted));
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_receiptJobs.push_front({pRest, nullptr});
+    }
+    appendReceiptFiles(nInserted < static_cast<int>(rows.size())
+                           ? std::vector<receipts::CRow>(rows.begin(), rows.begin() + nInserted)
+                           : rows);
 }
 
-bool COrderJournal::CWorker::insertReceipts(const std::vector<receipts::CRow>& rows)
+int COrderJournal::CWorker::insertReceipts(const std::vector<receipts::CRow>& rows, bool bYield)
 {
     for (size_t nDone = 0; nDone < rows.size();) {
+        if (bYield && nDone > 0 && m_nRecordsWaiting.load(std::memory_order_relaxed) > 0) {
+            return static_cast<int>(nDone);
+        }
         const bool bMany = rows.size() - nDone >= static_cast<size_t>(s_nRowsPerInsert);
         const int nRows = bMany ? s_nRowsPerInsert : 1;
         sqlite3_stmt* pInsert = bMany ? m_insertReceipts.get() : m_insertReceipt.get();
@@ -1274,11 +1323,11 @@ bool COrderJournal::CWorker::insertReceipts(const std::vector<receipts::CRow>& r
             bindText(pInsert, n + receipts::kPath, row.path);
         }
         if (!step(pInsert)) {
-            return false;
+            return -1;
         }
         nDone += static_cast<size_t>(nRows);
     }
-    return true;
+    return static_cast<int>(rows.size());
 }
 
 void COrderJournal::CWorker::appendReceiptFiles(const std::vector<receipts::CRow>& rows)
@@ -1397,7 +1446,7 @@ int COrderJournal::CWorker::finishOpenReceipts(const QString& strReason)
     query.reset();
     // The rows and the mark of how far they reach are one transaction.
     CStatement mark;
-    bool bDone = nResult == SQLITE_DONE && insertReceipts(rows) &&
+    bool bDone = nResult == SQLITE_DONE && insertReceipts(rows) >= 0 &&
                  prepare("INSERT INTO receipt_starts (at, first_receipt_id, first_order_id, last_source_id) "
                          "SELECT ?1, (SELECT COALESCE(MAX(id), 0) + 1 FROM receipts), "
                          "(SELECT COALESCE(MAX(id), 0) + 1 FROM orders), ?2",
