@@ -550,7 +550,9 @@ private:
     QByteArray sha256Of(const COrderReceipt& receipt, const receipts::CRow& row);
     std::vector<receipts::CRow> toRows(const QVector<COrderReceipt>& receipts);
     bool insertSources();
-    void writeReceipts(const QVector<COrderReceipt>& receipts);
+    // queuedAt: when the first of the rows was queued; rows left over keep it.
+    void writeReceipts(const QVector<COrderReceipt>& receipts,
+                       std::chrono::steady_clock::time_point queuedAt);
     // Inserts the rows in order; with bYield it stops early once a record waits. Returns how many
     // were inserted, or -1 on failure.
     int insertReceipts(const std::vector<receipts::CRow>& rows, bool bYield = false);
@@ -683,15 +685,15 @@ bool COrderJournal::CWorker::takeJob(std::function<void()>& job, bool& bRecord)
     if (pRows->size() > s_nReceiptsPerCommit) {
         auto pPart = std::make_shared<QVector<COrderReceipt>>(pRows->mid(0, s_nReceiptsPerCommit));
         pRows->remove(0, s_nReceiptsPerCommit);
-        job = [this, pPart] { writeReceipts(*pPart); };
+        job = [this, pPart, queuedAt = front.queuedAt] { writeReceipts(*pPart, queuedAt); };
         return true;
     }
     // Taken whole: rows queued from now on make a new job.
     if (m_pQueuedReceipts == pRows) {
         m_pQueuedReceipts.reset();
     }
+    job = [this, pRows, queuedAt = front.queuedAt] { writeReceipts(*pRows, queuedAt); };
     m_receiptJobs.pop_front();
-    job = [this, pRows] { writeReceipts(*pRows); };
     return true;
 }
 
@@ -1248,7 +1250,8 @@ bool COrderJournal::CWorker::insertSources()
     return true;
 }
 
-void COrderJournal::CWorker::writeReceipts(const QVector<COrderReceipt>& receipts)
+void COrderJournal::CWorker::writeReceipts(const QVector<COrderReceipt>& receipts,
+                                           std::chrono::steady_clock::time_point queuedAt)
 {
     m_newSources.clear();
     const std::vector<receipts::CRow> rows = toRows(receipts);
@@ -1288,7 +1291,7 @@ void COrderJournal::CWorker::writeReceipts(const QVector<COrderReceipt>& receipt
     if (nInserted < static_cast<int>(rows.size())) {
         auto pRest = std::make_shared<QVector<COrderReceipt>>(receipts.mid(nInserted));
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_receiptJobs.push_front({pRest, nullptr});
+        m_receiptJobs.push_front({pRest, nullptr, queuedAt});
     }
     appendReceiptFiles(nInserted < static_cast<int>(rows.size())
                            ? std::vector<receipts::CRow>(rows.begin(), rows.begin() + nInserted)
