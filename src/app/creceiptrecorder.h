@@ -37,7 +37,9 @@ public:
 
 private:
     void onReceipts(const QVector<CBatchOrderReceipt>& receipts);
-    COrderReceipt toRow(const CBatchOrderReceipt& receipt, const QString& strAt) const;
+    QString watchPath() const;
+    static COrderReceipt toRow(const CBatchOrderReceipt& receipt, const QString& strAt,
+                               const QString& strWatchPath);
 
     boost::shared_ptr<COrderJournal> m_pJournal;
     mutable boost::mutex m_pathMutex; // the watched path: set on the GUI thread, read by the slot

@@ -522,6 +522,7 @@ public:
 
     // Queues receipt rows without waiting, joined to the rows queued last if they are still waiting.
     void postReceipts(const QVector<COrderReceipt>& receipts);
+    void postReceipts(std::function<QVector<COrderReceipt>()> make);
     int finishOpenReceipts(const QString& strReason);
 
     COrderJournal* m_pOwner = nullptr; // set before the first receipt is queued
@@ -530,9 +531,10 @@ public:
 private:
     struct CReceiptJob
     {
-        std::shared_ptr<QVector<COrderReceipt>> pRows; // rows to write, or null for fn
+        std::shared_ptr<QVector<COrderReceipt>> pRows; // rows to write, or null for make or fn
         std::function<void()> fn;
         std::chrono::steady_clock::time_point queuedAt = std::chrono::steady_clock::now();
+        std::function<QVector<COrderReceipt>()> make; // makes the rows to write, on this thread
     };
     struct CNewSource
     {
@@ -657,7 +659,7 @@ void COrderJournal::CWorker::run()
 std::chrono::steady_clock::time_point COrderJournal::CWorker::receiptsDue() const
 {
     // Calls waiting for the rows (a stop, a test) do not wait longer.
-    if (m_receiptJobs.empty() || !m_receiptJobs.front().pRows || !m_receiptJobs.back().pRows) {
+    if (m_receiptJobs.empty() || m_receiptJobs.front().fn || m_receiptJobs.back().fn) {
         return std::chrono::steady_clock::time_point();
     }
     return std::min(m_lastRecordDone + s_receiptQuiet, m_receiptJobs.front().queuedAt + s_receiptMaxWait);
@@ -676,8 +678,15 @@ bool COrderJournal::CWorker::takeJob(std::function<void()>& job, bool& bRecord)
         return false;
     }
     CReceiptJob& front = m_receiptJobs.front();
-    if (!front.pRows) {
+    if (front.fn) {
         job = std::move(front.fn);
+        m_receiptJobs.pop_front();
+        return true;
+    }
+    if (front.make) {
+        job = [this, make = std::move(front.make), queuedAt = front.queuedAt] {
+            writeReceipts(make(), queuedAt);
+        };
         m_receiptJobs.pop_front();
         return true;
     }
@@ -1163,6 +1172,18 @@ bool COrderJournal::CWorker::writeTask(const std::string& strCode, const std::st
     }
     return bDone;
 }
+void COrderJournal::CWorker::postReceipts(std::function<QVector<COrderReceipt>()> make)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        CReceiptJob job;
+        job.make = std::move(make);
+        m_receiptJobs.push_back(std::move(job));
+        m_pQueuedReceipts.reset();
+    }
+    m_cond.notify_one();
+}
+
 void COrderJournal::CWorker::postReceipts(const QVector<COrderReceipt>& receipts)
 {
     {
@@ -1582,6 +1603,18 @@ void COrderJournal::recordReceipts(const QVector<COrderReceipt>& receipts)
         return;
     }
     m_pWorker->postReceipts(receipts);
+}
+
+void COrderJournal::recordReceipts(std::function<QVector<COrderReceipt>()> make)
+{
+    std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
+    if (!m_pWorker) {
+        const int nRows = make().size();
+        LOG4CXX_ERROR(g_TTStdLogger, fmt::format("order journal not open: {0} receipts not recorded", nRows));
+        m_sigRecordFailed(RECORD_RECEIPTS, nRows);
+        return;
+    }
+    m_pWorker->postReceipts(std::move(make));
 }
 
 void COrderJournal::waitForReceipts()

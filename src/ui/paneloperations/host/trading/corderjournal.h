@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 #include <shared_mutex>
 #include <string>
@@ -58,6 +59,9 @@ public:
     // Queues receipt rows behind the receipt rows queued so far and returns at once. They are written
     // when no batch, cancel or task waits, many to a transaction, then appended to their receipt files.
     void recordReceipts(const QVector<COrderReceipt>& receipts);
+    // The same for rows that make makes on the journal's thread, in their place in the queue: the
+    // caller spares itself their conversion. make must not refer to anything the caller may destroy.
+    void recordReceipts(std::function<QVector<COrderReceipt>()> make);
     // Returns once everything queued so far is committed. close() waits for the same.
     void waitForReceipts();
     // Writes an unfinished receipt with the reason for each line still pending in the journal (a line
