@@ -458,11 +458,11 @@ constexpr std::chrono::milliseconds s_idleBeforeCheckpoint(200);
 constexpr int s_nCheckpointPages = 4096;
 // Receipt rows per transaction: a batch, cancel or task that comes meanwhile waits for one at most.
 constexpr int s_nReceiptsPerCommit = 4096;
-// Receipt rows wait while records come this close together, so that in a burst of files the journal's
-// thread leaves the processor to the way from file to dispatch and writes the rows of many files in
-// one go; but never longer than s_receiptMaxWait.
-constexpr std::chrono::milliseconds s_receiptQuiet(2);
-constexpr std::chrono::milliseconds s_receiptMaxWait(50);
+// Receipt rows wait until no record and no receipt row has come for this long (a file's rows are queued
+// before its batch is built), so that the journal's thread leaves the processor to the way from file
+// to dispatch and writes the rows of a burst of files in one go; but never longer than s_receiptMaxWait.
+constexpr std::chrono::milliseconds s_receiptQuiet(20);
+constexpr std::chrono::milliseconds s_receiptMaxWait(100);
 // Sources whose digests are kept; one missing again is hashed again.
 constexpr size_t s_nCachedSources = 64;
 
@@ -575,6 +575,8 @@ private:
     std::condition_variable m_cond;
     // Batches, cancels, tasks and other calls: always run before receipt jobs.
     std::deque<std::function<void()>> m_records;
+    // When receipt rows were last queued: the module is at work then, a batch may follow.
+    std::chrono::steady_clock::time_point m_lastPost;
     // Its size, read without the lock by a receipt transaction that gives way to a record.
     std::atomic<int> m_nRecordsWaiting{0};
     // Receipt rows and the calls that wait for them, in their order, run when no record waits.
@@ -662,7 +664,8 @@ std::chrono::steady_clock::time_point COrderJournal::CWorker::receiptsDue() cons
     if (m_receiptJobs.empty() || m_receiptJobs.front().fn || m_receiptJobs.back().fn) {
         return std::chrono::steady_clock::time_point();
     }
-    return std::min(m_lastRecordDone + s_receiptQuiet, m_receiptJobs.front().queuedAt + s_receiptMaxWait);
+    return std::min(std::max(m_lastRecordDone, m_lastPost) + s_receiptQuiet,
+                    m_receiptJobs.front().queuedAt + s_receiptMaxWait);
 }
 
 bool COrderJournal::CWorker::takeJob(std::function<void()>& job, bool& bRecord)
@@ -1180,6 +1183,7 @@ void COrderJournal::CWorker::postReceipts(std::function<QVector<COrderReceipt>()
         job.make = std::move(make);
         m_receiptJobs.push_back(std::move(job));
         m_pQueuedReceipts.reset();
+        m_lastPost = std::chrono::steady_clock::now();
     }
     m_cond.notify_one();
 }
@@ -1188,6 +1192,7 @@ void COrderJournal::CWorker::postReceipts(const QVector<COrderReceipt>& receipts
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        m_lastPost = std::chrono::steady_clock::now();
         if (m_pQueuedReceipts) {
             *m_pQueuedReceipts += receipts;
             return;
