@@ -229,7 +229,7 @@ TEST_F(ReceiptsJournal, QueuedRowsAndBatchesFromManyThreadsKeepLifecycleOrder)
 }
 
 // A batch queued while receipt rows wait is written before them; the placed row it queues still
-// comes after the rows of its line queued before it.
+// comes after the rows of its line queued before it, also when those were made on the journal's thread.
 TEST_F(ReceiptsJournal, RecordsGoAheadOfWaitingReceiptRows)
 {
     exec({QStringLiteral("CREATE TABLE seen (what TEXT)"),
@@ -257,7 +257,10 @@ TEST_F(ReceiptsJournal, RecordsGoAheadOfWaitingReceiptRows)
         return thread;
     };
     std::thread first = placeInThread("first", {});
-    m_pJournal->recordReceipts({row(1, "taken"), row(1, "pending"), row(2, "taken"), row(2, "pending")});
+    // Made on the journal's thread, as the recorder hands a file's rows over.
+    m_pJournal->recordReceipts(
+        [rows = QVector<COrderReceipt>{row(1, "taken"), row(1, "pending"), row(2, "taken"),
+                                       row(2, "pending")}] { return rows; });
     std::thread second = placeInThread("second", {row(1, "placed")});
     ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
     first.join();
