@@ -694,12 +694,6 @@ bool COrderJournal::CWorker::takeJob(std::function<void()>& job, bool& bRecord)
         return true;
     }
     std::shared_ptr<QVector<COrderReceipt>> pRows = front.pRows;
-    if (pRows->size() > s_nReceiptsPerCommit) {
-        auto pPart = std::make_shared<QVector<COrderReceipt>>(pRows->mid(0, s_nReceiptsPerCommit));
-        pRows->remove(0, s_nReceiptsPerCommit);
-        job = [this, pPart, queuedAt = front.queuedAt] { writeReceipts(*pPart, queuedAt); };
-        return true;
-    }
     // Taken whole: rows queued from now on make a new job.
     if (m_pQueuedReceipts == pRows) {
         m_pQueuedReceipts.reset();
@@ -1276,11 +1270,19 @@ bool COrderJournal::CWorker::insertSources()
     return true;
 }
 
-void COrderJournal::CWorker::writeReceipts(const QVector<COrderReceipt>& receipts,
+void COrderJournal::CWorker::writeReceipts(const QVector<COrderReceipt>& all,
                                            std::chrono::steady_clock::time_point queuedAt)
 {
+    // One transaction's worth at a time, converted just before: the rest go back to the queue's front.
+    const QVector<COrderReceipt> receipts =
+        all.size() > s_nReceiptsPerCommit ? all.mid(0, s_nReceiptsPerCommit) : all;
+    if (all.size() > s_nReceiptsPerCommit) {
+        auto pRest = std::make_shared<QVector<COrderReceipt>>(all.mid(s_nReceiptsPerCommit));
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_receiptJobs.push_front({pRest, nullptr, queuedAt});
+    }
     m_newSources.clear();
-    const std::vector<receipts::CRow> rows = toRows(receipts);
+    std::vector<receipts::CRow> rows = toRows(receipts);
     if (!m_pDb) {
         logSqlError(fmt::format("{0} receipts not recorded", rows.size()));
         receiptsFailed(static_cast<int>(rows.size()));
@@ -1315,13 +1317,15 @@ void COrderJournal::CWorker::writeReceipts(const QVector<COrderReceipt>& receipt
         return;
     }
     if (nInserted < static_cast<int>(rows.size())) {
+        // The record that waits goes first; the receipt file gets the committed rows right after it.
         auto pRest = std::make_shared<QVector<COrderReceipt>>(receipts.mid(nInserted));
+        rows.resize(static_cast<size_t>(nInserted));
         std::lock_guard<std::mutex> lock(m_mutex);
         m_receiptJobs.push_front({pRest, nullptr, queuedAt});
+        m_receiptJobs.push_front({nullptr, [this, rows = std::move(rows)] { appendReceiptFiles(rows); }});
+        return;
     }
-    appendReceiptFiles(nInserted < static_cast<int>(rows.size())
-                           ? std::vector<receipts::CRow>(rows.begin(), rows.begin() + nInserted)
-                           : rows);
+    appendReceiptFiles(rows);
 }
 
 int COrderJournal::CWorker::insertReceipts(const std::vector<receipts::CRow>& rows, bool bYield)
