@@ -257,10 +257,17 @@ TEST_F(ReceiptsJournal, RecordsGoAheadOfWaitingReceiptRows)
         return thread;
     };
     std::thread first = placeInThread("first", {});
-    // Made on the journal's thread, as the recorder hands a file's rows over.
-    m_pJournal->recordReceipts(
-        [rows = QVector<COrderReceipt>{row(1, "taken"), row(1, "pending"), row(2, "taken"),
-                                       row(2, "pending")}] { return rows; });
+    // Made on the journal's thread, as the recorder hands a file's rows over; more than one
+    // transaction holds, so they are written in parts.
+    constexpr int kLines = 2100;
+    QVector<COrderReceipt> lines;
+    QStringList expected{QStringLiteral("batch first"), QStringLiteral("batch second")};
+    for (int nLine = 1; nLine <= kLines; ++nLine) {
+        lines << row(nLine, "taken") << row(nLine, "pending");
+        expected << QStringLiteral("%1 taken").arg(nLine) << QStringLiteral("%1 pending").arg(nLine);
+    }
+    expected << QStringLiteral("1 placed");
+    m_pJournal->recordReceipts([lines] { return lines; });
     std::thread second = placeInThread("second", {row(1, "placed")});
     ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
     first.join();
@@ -271,10 +278,8 @@ TEST_F(ReceiptsJournal, RecordsGoAheadOfWaitingReceiptRows)
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("lock"));
 
-    EXPECT_EQ(rows(QStringLiteral("SELECT what FROM seen ORDER BY rowid")),
-              (QStringList{QStringLiteral("batch first"), QStringLiteral("batch second"),
-                           QStringLiteral("1 taken"), QStringLiteral("1 pending"), QStringLiteral("2 taken"),
-                           QStringLiteral("2 pending"), QStringLiteral("1 placed")}));
+    EXPECT_EQ(rows(QStringLiteral("SELECT what FROM seen ORDER BY rowid")), expected);
+    EXPECT_EQ(csvRows(csvOf(QStringLiteral("receipts_"))).size(), 1 + 2 * kLines + 1);
 }
 
 // A batch that cannot be journaled places nothing: the service turns its staged receipts into
