@@ -398,3 +398,24 @@ TEST_F(ReceiptsJournal, ALinePlacedWhosePlacedRowWasLostIsPlacedAtTheNextStart)
                                   "o.note = 'next'")),
               QStringList{QStringLiteral("1")});
 }
+
+// A journal file of the version before lines were linked to orders gets the new columns and table at
+// open, its rows kept.
+TEST_F(ReceiptsJournal, AnOlderFileGetsTheLinkColumnsAtOpen)
+{
+    m_pJournal->recordBatch(kStrategy, oneOrder(QStringLiteral("old")));
+    m_pJournal->close();
+    exec({QStringLiteral("ALTER TABLE orders DROP COLUMN source_line"),
+          QStringLiteral("ALTER TABLE orders DROP COLUMN source_id"),
+          QStringLiteral("ALTER TABLE receipt_starts DROP COLUMN first_order_id"),
+          QStringLiteral("ALTER TABLE receipt_starts DROP COLUMN last_source_id"),
+          QStringLiteral("DROP TABLE receipt_sources")});
+    QString strError;
+    ASSERT_TRUE(m_pJournal->open(m_dir.filePath(QStringLiteral("orders.db")), strError))
+        << strError.toStdString();
+    EXPECT_EQ(rows(QStringLiteral("SELECT note, source_id IS NULL, source_line IS NULL FROM orders")),
+              QStringList{QStringLiteral("old|1|1")});
+    EXPECT_EQ(m_pJournal->finishOpenReceipts(QStringLiteral("previous run ended")), 0);
+    EXPECT_EQ(rows(QStringLiteral("SELECT first_order_id, last_source_id FROM receipt_starts")),
+              QStringList{QStringLiteral("2|0")});
+}
