@@ -444,7 +444,7 @@ void CBatchOrderManager::tryOrder()
         return;
     }
     showMsg(MSG_LEVEL_ORDER, QStringLiteral("用户下出 %1 条指令!").arg(orders.size()), true);
-    // On this thread right before the batch: the recorder commits the placed receipts with it.
+    // On this thread right before the batch: the recorder links the batch's orders to their lines.
     if (bReceipts)
         emitEndReceipts(changed, RECEIPT_PLACED, placed);
     pService->placeOrders(pStrategy, orders);

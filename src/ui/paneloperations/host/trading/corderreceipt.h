@@ -18,7 +18,7 @@ struct COrderReceipt
     int m_nOrder = -1;       // a placed receipt handed with its batch: the index of its order there
     int m_nLine = 0;
     QString m_strState;
-    qint64 m_nBatchId = -1; // -1: none; the journal fills it for the rows committed with a batch
+    qint64 m_nBatchId = -1; // -1: none; the journal fills it for the placed rows of a batch
     QString m_strReason;
     QString m_strText;
     // The instruction file beside which the row's receipt file lies; empty: the journal's receipts
