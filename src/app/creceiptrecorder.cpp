@@ -59,36 +59,58 @@ void CReceiptRecorder::setWatchPath(const QString& strPath)
     m_strWatchPath = strPath;
 }
 
-COrderReceipt CReceiptRecorder::toRow(const CBatchOrderReceipt& receipt, const QString& strAt) const
+QString CReceiptRecorder::watchPath() const
+{
+    boost::mutex::scoped_lock lock(m_pathMutex);
+    return m_strWatchPath;
+}
+
+COrderReceipt CReceiptRecorder::toRow(const CBatchOrderReceipt& receipt, const QString& strAt,
+                                      const QString& strWatchPath)
 {
     COrderReceipt row;
     row.m_strAt = strAt;
     row.m_strSource = sourceText(receipt.m_eSource);
-    row.m_strSha256 = receipt.m_strSha256;
+    row.m_source = receipt.m_source;
+    row.m_nSourceKey = receipt.m_nSourceKey;
+    row.m_nOrder = receipt.m_nOrder;
     row.m_nLine = receipt.m_nLine;
     row.m_strState = stateText(receipt.m_eState);
     row.m_nBatchId = receipt.m_nBatchId;
     row.m_strReason = receipt.m_strReason;
     row.m_strText = receipt.m_strText;
-    row.m_strPath = receipt.m_strInstructionPath;
-    if (row.m_strPath.isEmpty())
-    {
-        boost::mutex::scoped_lock lock(m_pathMutex);
-        row.m_strPath = m_strWatchPath;
-    }
+    row.m_strPath = receipt.m_strInstructionPath.isEmpty() ? strWatchPath : receipt.m_strInstructionPath;
     return row;
 }
 
 void CReceiptRecorder::onReceipts(const QVector<CBatchOrderReceipt>& receipts)
 {
     const QString strAt = now();
+    const QString strWatchPath = watchPath();
     QVector<COrderReceipt> placed;
-    QVector<COrderReceipt> others;
-    others.reserve(receipts.size());
+    bool bOthers = false;
     for (const CBatchOrderReceipt& receipt : receipts)
-        (receipt.m_eState == RECEIPT_PLACED ? placed : others).push_back(toRow(receipt, strAt));
+    {
+        if (receipt.m_eState == RECEIPT_PLACED)
+            placed.push_back(toRow(receipt, strAt, strWatchPath));
+        else
+            bOthers = true;
+    }
     // The refused lines of a dispatch first: they come before the batch in the table, as on the console.
-    m_pJournal->recordReceipts(others);
+    // Converted on the journal's thread: a file's taken and pending rows are most of its rows.
+    if (bOthers)
+    {
+        m_pJournal->recordReceipts([receipts, strAt, strWatchPath] {
+            QVector<COrderReceipt> rows;
+            rows.reserve(receipts.size());
+            for (const CBatchOrderReceipt& receipt : receipts)
+            {
+                if (receipt.m_eState != RECEIPT_PLACED)
+                    rows.push_back(toRow(receipt, strAt, strWatchPath));
+            }
+            return rows;
+        });
+    }
     if (!placed.isEmpty())
         COrderService::stageReceipts(placed);
 }
@@ -101,6 +123,7 @@ int CReceiptRecorder::markPreviousRunUnfinished()
 void CReceiptRecorder::markStillPendingUnfinished(const QVector<boost::shared_ptr<CBatchOrderData>>& datas)
 {
     const QString strAt = now();
+    const QString strWatchPath = watchPath();
     QVector<COrderReceipt> rows;
     for (const boost::shared_ptr<CBatchOrderData>& pData : datas)
     {
@@ -109,11 +132,12 @@ void CReceiptRecorder::markStillPendingUnfinished(const QVector<boost::shared_pt
         CBatchOrderReceipt receipt;
         receipt.m_eState = RECEIPT_UNFINISHED;
         receipt.m_eSource = pData->m_eSource;
-        receipt.m_strSha256 = pData->m_strSha256;
+        receipt.m_source = pData->m_source;
+        receipt.m_nSourceKey = pData->m_nSourceKey;
         receipt.m_nLine = pData->m_nLine;
         receipt.m_strReason = QStringLiteral("host stopped");
         receipt.m_strInstructionPath = pData->m_strSourcePath;
-        rows.push_back(toRow(receipt, strAt));
+        rows.push_back(toRow(receipt, strAt, strWatchPath));
     }
     m_pJournal->recordReceipts(rows);
     m_pJournal->waitForReceipts();

@@ -18,7 +18,7 @@ class CBatchOrderManager;
 class COrderJournal;
 
 // Records the manager's receipts in the journal: placed receipts are staged for the batch that the
-// dispatching thread places next, so that they commit with it; the others are queued without waiting.
+// dispatching thread places next, whose orders name their lines; all rows are queued without waiting.
 // Made, told the watched file and destroyed on the GUI thread; its slot runs on the manager's threads.
 class CReceiptRecorder
 {
@@ -37,7 +37,9 @@ public:
 
 private:
     void onReceipts(const QVector<CBatchOrderReceipt>& receipts);
-    COrderReceipt toRow(const CBatchOrderReceipt& receipt, const QString& strAt) const;
+    QString watchPath() const;
+    static COrderReceipt toRow(const CBatchOrderReceipt& receipt, const QString& strAt,
+                               const QString& strWatchPath);
 
     boost::shared_ptr<COrderJournal> m_pJournal;
     mutable boost::mutex m_pathMutex; // the watched path: set on the GUI thread, read by the slot

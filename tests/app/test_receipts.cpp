@@ -96,13 +96,18 @@ TEST(Receipts, EveryLineOfAFileAndOfASocketTextIsAnsweredInTheTableAndTheReceipt
     const QString strSha = sha256(QTextCodec::codecForName("GBK")->fromUnicode(strFile));
     ASSERT_TRUE(host.waitForOutput(QStringLiteral("[system] start!")));
     ASSERT_TRUE(host.writeInstructions(strFile));
-    // The placed receipt commits with the batch, after the refused line's receipt.
+    // The placed receipt follows the batch, after the refused line's receipt.
     ASSERT_TRUE(waitUntil([&] { return states(host, strSha, 1).size() == 3; }))
         << host.stdoutText().toStdString();
 
     const QString strBatch =
         host.journalRows(QStringLiteral("SELECT batch_id FROM orders WHERE volume = 100")).value(0);
     ASSERT_FALSE(strBatch.isEmpty());
+    // The batch's order names its line, in the batch's own transaction.
+    EXPECT_EQ(host.journalRows(QStringLiteral("SELECT s.sha256 = '%1', s.source, o.source_line FROM orders o "
+                                              "JOIN receipt_sources s ON s.id = o.source_id")
+                                   .arg(strSha)),
+              QStringList{QStringLiteral("1|file|1")});
     const struct
     {
         const char* szGuards;

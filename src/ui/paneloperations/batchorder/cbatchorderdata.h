@@ -51,7 +51,8 @@ public:
     // Where the line came from, for its receipts: filled by the manager only when receipts are recorded.
     int32_t m_nLine = 0;
     EBatchOrderReceiptSource m_eSource = RECEIPT_SOURCE_FILE;
-    QString m_strSha256;
+    QByteArray m_source;      // the file's bytes as read or the text's UTF-8 bytes, shared by its records
+    int64_t m_nSourceKey = 0; // the source, unique in the process (see CBatchOrderReceipt)
     QString m_strSourcePath;
     // 0 pending, 1 dispatched, 2 cleared, 4 cancel executed, 5 task executed. Atomic: the panels read it
     // on the thread that announces records while a trigger may be changing it on another.

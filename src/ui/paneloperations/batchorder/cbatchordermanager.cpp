@@ -19,9 +19,8 @@
 #include <boost/make_shared.hpp>
 #include <boost/thread/condition_variable.hpp>
 
-#include <QCryptographicHash>
-
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 namespace TC {
@@ -289,15 +288,17 @@ bool CBatchOrderManager::intake(const QStringList& lines, bool bShortcut, const 
     int nOrders = 0;
     int nCancels = 0;
     int nTasks = 0;
-    // Receipts cost a digest and a few copies per line: only made for a slot that records them.
+    // Receipts cost a few copies per line: only made for a slot that records them. Their source is
+    // digested by the recorder, off the way to dispatch.
     const bool bReceipts = !m_sigReceipts.empty();
     QVector<CBatchOrderReceipt> receipts;
     CBatchOrderReceipt origin;
     if (bReceipts)
     {
+        static std::atomic<int64_t> s_nLastSourceKey{0};
         origin.m_eSource = bShortcut ? RECEIPT_SOURCE_SOCKET : RECEIPT_SOURCE_FILE;
-        origin.m_strSha256 =
-            QString::fromLatin1(QCryptographicHash::hash(source, QCryptographicHash::Sha256).toHex());
+        origin.m_source = source;
+        origin.m_nSourceKey = ++s_nLastSourceKey;
         origin.m_strInstructionPath = strSourcePath;
         receipts.reserve(lines.size() * 2);
     }
@@ -323,7 +324,8 @@ bool CBatchOrderManager::intake(const QStringList& lines, bool bShortcut, const 
             {
                 pData->m_nLine = nLine;
                 pData->m_eSource = origin.m_eSource;
-                pData->m_strSha256 = origin.m_strSha256;
+                pData->m_source = source;
+                pData->m_nSourceKey = origin.m_nSourceKey;
                 pData->m_strSourcePath = strSourcePath;
                 QString strText = strRaw;
                 if (strText.endsWith(QLatin1Char('\r')))
@@ -444,7 +446,7 @@ void CBatchOrderManager::tryOrder()
         return;
     }
     showMsg(MSG_LEVEL_ORDER, QStringLiteral("用户下出 %1 条指令!").arg(orders.size()), true);
-    // On this thread right before the batch: the recorder commits the placed receipts with it.
+    // On this thread right before the batch: the recorder links the batch's orders to their lines.
     if (bReceipts)
         emitEndReceipts(changed, RECEIPT_PLACED, placed);
     pService->placeOrders(pStrategy, orders);
@@ -504,19 +506,24 @@ void CBatchOrderManager::emitEndReceipts(const QVector<boost::shared_ptr<CBatchO
         return;
     QVector<CBatchOrderReceipt> receipts;
     receipts.reserve(datas.size());
+    int nOrders = 0; // the orders built so far: one per placed record, in their order
     for (int i = 0; i < datas.size(); ++i)
     {
         const boost::shared_ptr<CBatchOrderData>& pData = datas.at(i);
+        const bool bPlaced = eState == RECEIPT_PLACED && i < placed.size() && placed.at(i);
+        const int nOrder = bPlaced ? nOrders++ : -1;
         // Records taken in while nobody recorded receipts have no line to answer for.
         if (!pData || pData->m_nLine <= 0)
             continue;
         CBatchOrderReceipt receipt;
         receipt.m_eState = eState;
         receipt.m_eSource = pData->m_eSource;
-        receipt.m_strSha256 = pData->m_strSha256;
+        receipt.m_source = pData->m_source;
+        receipt.m_nSourceKey = pData->m_nSourceKey;
         receipt.m_nLine = pData->m_nLine;
+        receipt.m_nOrder = nOrder;
         receipt.m_strInstructionPath = pData->m_strSourcePath;
-        if (eState == RECEIPT_PLACED && !(i < placed.size() && placed.at(i)))
+        if (eState == RECEIPT_PLACED && !bPlaced)
         {
             receipt.m_eState = RECEIPT_DISPATCH_REJECTED;
             receipt.m_strReason = QStringLiteral("[参数错误] %1!").arg(pData->m_strErrorMsg);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -28,16 +29,19 @@ enum EBatchOrderReceiptSource
 };
 
 // One answer about one instruction line, handed by the manager to whoever records receipts. A value
-// type: copies share their texts.
+// type: copies share their texts and bytes. The manager does no more than bookkeeping on the way from
+// file to dispatch: the recorder digests the source's bytes, once per source, off that way.
 struct CBatchOrderReceipt
 {
     EBatchOrderReceiptState m_eState = RECEIPT_TAKEN;
     EBatchOrderReceiptSource m_eSource = RECEIPT_SOURCE_FILE;
-    QString m_strSha256;          // lowercase hex of the file's bytes as read, or of the text's UTF-8 bytes
-    int32_t m_nLine = 0;          // 1-based physical line
-    QString m_strText;            // the line as read, on taken receipts
-    QString m_strReason;          // the console text of a refusal, or why a line stayed unfinished
-    int64_t m_nBatchId = -1;      // filled by the host for placed receipts
+    QByteArray m_source;      // the file's bytes as read (BOM included), or the text's UTF-8 bytes
+    int64_t m_nSourceKey = 0; // the file or text, unique in the process and above 0: links lines to orders
+    int32_t m_nLine = 0;      // 1-based physical line
+    int32_t m_nOrder = -1;    // placed: the index of the line's order in the batch placed next
+    QString m_strText;        // the line as read, on taken receipts
+    QString m_strReason;      // the console text of a refusal, or why a line stayed unfinished
+    int64_t m_nBatchId = -1;  // filled by the host for placed receipts
     QString m_strInstructionPath; // the instruction file the line came from; empty for a text
 
     static const char* stateName(EBatchOrderReceiptState eState)

@@ -3,6 +3,7 @@
 #include "base/clogger.h"
 #include "base/utils.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -21,11 +23,13 @@
 #include <functional>
 #include <future>
 #include <iterator>
+#include <map>
 #include <mutex>
 #include <set>
 #include <stdexcept>
 #include <string_view>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <fcntl.h>
@@ -40,6 +44,7 @@ struct CColumn
 {
     const char* pName;
     const char* pType;
+    bool bAddedLater = false; // added to existing files at open with ALTER TABLE
 };
 
 // Outside tools read these tables, so names and columns only ever grow.
@@ -74,6 +79,10 @@ constexpr CColumn s_orderColumns[] = {
     {"single_index", "INTEGER"},
     {"extra", "INTEGER"},
     {"strategy_flag", "INTEGER"},
+    // The instruction line the order came from: receipt_sources.id and the line's number; NULL for an
+    // order without receipts. Written with the batch, so "was this line placed?" is answered atomically.
+    {"source_id", "INTEGER", true},
+    {"source_line", "INTEGER", true},
 };
 
 constexpr CColumn s_cancelColumns[] = {
@@ -106,11 +115,20 @@ constexpr CColumn s_receiptColumns[] = {
 };
 
 // One row per start that closed the lines left open before it: the receipts before first_receipt_id
-// hold no open line, so the next start looks only at rows from there on, without an index.
+// and the orders before first_order_id hold no open line, so the next start looks only at rows from
+// there on, without an index. Source ids up to last_source_id were handed out before that start.
 constexpr CColumn s_receiptStartColumns[] = {
     {"id", "INTEGER PRIMARY KEY"},
     {"at", "TEXT NOT NULL"},
     {"first_receipt_id", "INTEGER NOT NULL"},
+    {"first_order_id", "INTEGER", true},
+    {"last_source_id", "INTEGER", true},
+};
+
+// One row per instruction file or text whose receipts were written: the id its orders rows link to.
+constexpr CColumn s_receiptSourceColumns[] = {
+    {"id", "INTEGER PRIMARY KEY"}, {"sha256", "TEXT NOT NULL"}, {"source", "TEXT NOT NULL"}, {"path", "TEXT"},
+    {"taken_at", "TEXT NOT NULL"},
 };
 
 struct CTable
@@ -126,6 +144,7 @@ const CTable s_tables[] = {
     {"tasks", s_taskColumns, std::size(s_taskColumns)},
     {"receipts", s_receiptColumns, std::size(s_receiptColumns)},
     {"receipt_starts", s_receiptStartColumns, std::size(s_receiptStartColumns)},
+    {"receipt_sources", s_receiptSourceColumns, std::size(s_receiptSourceColumns)},
 };
 const CTable& s_receiptTable = s_tables[3];
 
@@ -178,6 +197,8 @@ constexpr int kTradeStrategyType = param(s_orderColumns, "trade_strategy_type");
 constexpr int kSingleIndex = param(s_orderColumns, "single_index");
 constexpr int kExtra = param(s_orderColumns, "extra");
 constexpr int kStrategyFlag = param(s_orderColumns, "strategy_flag");
+constexpr int kSourceId = param(s_orderColumns, "source_id");
+constexpr int kSourceLine = param(s_orderColumns, "source_line");
 } // namespace orders
 
 namespace cancels {
@@ -221,33 +242,6 @@ struct CRow
     int nLine;
     qint64 nBatchId;
 };
-
-// The rows of receipts in UTF-8. The texts that most rows share with the row before (time, source,
-// digest, state, path) are converted once and shared.
-std::vector<CRow> toRows(const QVector<COrderReceipt>& receipts, qint64 nBatchId)
-{
-    std::vector<CRow> rows;
-    rows.reserve(static_cast<size_t>(receipts.size()));
-    const COrderReceipt* pLast = nullptr;
-    const auto utf8 = [&](QString COrderReceipt::*pText, QByteArray CRow::*pBytes,
-                          const COrderReceipt& receipt) {
-        return pLast && pLast->*pText == receipt.*pText ? rows.back().*pBytes : (receipt.*pText).toUtf8();
-    };
-    for (const COrderReceipt& receipt : receipts) {
-        CRow row{utf8(&COrderReceipt::m_strAt, &CRow::at, receipt),
-                 utf8(&COrderReceipt::m_strSource, &CRow::source, receipt),
-                 utf8(&COrderReceipt::m_strSha256, &CRow::sha256, receipt),
-                 utf8(&COrderReceipt::m_strState, &CRow::state, receipt),
-                 receipt.m_strReason.toUtf8(),
-                 receipt.m_strText.toUtf8(),
-                 utf8(&COrderReceipt::m_strPath, &CRow::path, receipt),
-                 receipt.m_nLine,
-                 nBatchId >= 0 ? nBatchId : receipt.m_nBatchId};
-        rows.push_back(std::move(row));
-        pLast = &receipt;
-    }
-    return rows;
-}
 
 // RFC 4180: a field holding a comma, a double quote, CR or LF is quoted, its quotes doubled.
 void appendField(QByteArray& line, const QByteArray& field)
@@ -428,6 +422,13 @@ private:
     bool m_bClearBindings;
 };
 
+// The instruction line an order came from: receipt_sources.id and line; id 0 for none.
+struct CLineLink
+{
+    qint64 nSourceId = 0;
+    int nLine = 0;
+};
+
 // One orders row: the batch, the order, and one of its single orders (null for an order that has none).
 struct COrderRow
 {
@@ -437,6 +438,7 @@ struct COrderRow
     const COrderParam* pOrder;
     const COrderSingleParam* pSingle;
     int nSingle;
+    CLineLink link;
 };
 
 constexpr int s_nOrderParams = static_cast<int>(std::size(s_orderColumns)) - 1;
@@ -454,6 +456,15 @@ bool isAscii(const std::string& str)
 constexpr std::chrono::milliseconds s_idleBeforeCheckpoint(200);
 // ... or, under a load that never pauses, once the log holds this many pages, so that it stays bounded.
 constexpr int s_nCheckpointPages = 4096;
+// Receipt rows per transaction: a batch, cancel or task that comes meanwhile waits for one at most.
+constexpr int s_nReceiptsPerCommit = 4096;
+// Receipt rows wait until no record and no receipt row has come for this long (a file's rows are queued
+// before its batch is built), so that the journal's thread leaves the processor to the way from file
+// to dispatch and writes the rows of a burst of files in one go; but never longer than s_receiptMaxWait.
+constexpr std::chrono::milliseconds s_receiptQuiet(20);
+constexpr std::chrono::milliseconds s_receiptMaxWait(100);
+// Sources whose digests are kept; one missing again is hashed again.
+constexpr size_t s_nCachedSources = 64;
 
 } // namespace
 
@@ -478,8 +489,9 @@ public:
     CWorker(const CWorker&) = delete;
     CWorker& operator=(const CWorker&) = delete;
 
-    // Runs fn on the worker thread and returns its result once it has run.
-    template <class F> auto call(F&& fn) -> decltype(fn())
+    // Runs fn on the worker thread and returns its result once it has run: before the receipt rows
+    // queued so far, or with bAfterReceipts once they are committed.
+    template <class F> auto call(F&& fn, bool bAfterReceipts = false) -> decltype(fn())
     {
         using R = decltype(fn());
         // The job owns the task, so the shared state outlives the worker's last touch of it; fn itself
@@ -488,8 +500,13 @@ public:
         std::future<R> result = pTask->get_future();
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_jobs.emplace_back([pTask] { (*pTask)(); });
-            m_pQueuedReceipts.reset();
+            if (bAfterReceipts) {
+                m_receiptJobs.push_back({nullptr, [pTask] { (*pTask)(); }});
+                m_pQueuedReceipts.reset();
+            } else {
+                m_records.emplace_back([pTask] { (*pTask)(); });
+                m_nRecordsWaiting.store(static_cast<int>(m_records.size()), std::memory_order_relaxed);
+            }
         }
         m_cond.notify_one();
         return result.get();
@@ -503,16 +520,44 @@ public:
                      bool bByNumber);
     bool writeTask(const std::string& strCode, const std::string& strArgument);
 
-    // Queues receipt rows without waiting, joined to the rows queued last if nothing came between.
+    // Queues receipt rows without waiting, joined to the rows queued last if they are still waiting.
     void postReceipts(const QVector<COrderReceipt>& receipts);
+    void postReceipts(std::function<QVector<COrderReceipt>()> make);
     int finishOpenReceipts(const QString& strReason);
 
     COrderJournal* m_pOwner = nullptr; // set before the first receipt is queued
     QString m_strReceiptsDir;          // worker thread only
 
 private:
-    void writeReceipts(const QVector<COrderReceipt>& receipts);
-    bool insertReceipts(const std::vector<receipts::CRow>& rows);
+    struct CReceiptJob
+    {
+        std::shared_ptr<QVector<COrderReceipt>> pRows; // rows to write, or null for make or fn
+        std::function<void()> fn;
+        std::chrono::steady_clock::time_point queuedAt = std::chrono::steady_clock::now();
+        std::function<QVector<COrderReceipt>()> make; // makes the rows to write, on this thread
+    };
+    struct CNewSource
+    {
+        qint64 nKey;
+        QByteArray sha256;
+        QByteArray source;
+        QByteArray path;
+        QByteArray at;
+    };
+
+    bool takeJob(std::function<void()>& job, bool& bRecord);
+    // When the receipt rows at the front may be written, if later than now; the caller holds m_mutex.
+    std::chrono::steady_clock::time_point receiptsDue() const;
+    qint64 sourceId(qint64 nKey) const { return nKey > 0 ? m_nSourceIdBase + nKey : 0; }
+    QByteArray sha256Of(const COrderReceipt& receipt, const receipts::CRow& row);
+    std::vector<receipts::CRow> toRows(const QVector<COrderReceipt>& receipts);
+    bool insertSources();
+    // queuedAt: when the first of the rows was queued; rows left over keep it.
+    void writeReceipts(const QVector<COrderReceipt>& receipts,
+                       std::chrono::steady_clock::time_point queuedAt);
+    // Inserts the rows in order; with bYield it stops early once a record waits. Returns how many
+    // were inserted, or -1 on failure.
+    int insertReceipts(const std::vector<receipts::CRow>& rows, bool bYield = false);
     void appendReceiptFiles(const std::vector<receipts::CRow>& rows);
     void receiptsFailed(int nRows);
     void run();
@@ -528,9 +573,16 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_cond;
-    std::deque<std::function<void()>> m_jobs;
+    // Batches, cancels, tasks and other calls: always run before receipt jobs.
+    std::deque<std::function<void()>> m_records;
+    // When receipt rows were last queued: the module is at work then, a batch may follow.
+    std::chrono::steady_clock::time_point m_lastPost;
+    // Its size, read without the lock by a receipt transaction that gives way to a record.
+    std::atomic<int> m_nRecordsWaiting{0};
+    // Receipt rows and the calls that wait for them, in their order, run when no record waits.
+    std::deque<CReceiptJob> m_receiptJobs;
     bool m_bStop = false;
-    // The rows of the receipt job at the back of the queue, while it is there: later rows join it.
+    // The rows of the receipt job at the back of its queue, while it waits: later rows join it.
     std::shared_ptr<QVector<COrderReceipt>> m_pQueuedReceipts;
 
     // Worker thread only.
@@ -544,10 +596,17 @@ private:
     CStatement m_insertCancel;
     CStatement m_insertTask;
     CStatement m_insertReceipt;
-    CStatement m_insertReceipts;     // s_nRowsPerInsert rows
+    CStatement m_insertReceipts; // s_nRowsPerInsert rows
+    CStatement m_insertSource;
+    // Source ids are this plus the process's source key: above every id of earlier runs.
+    qint64 m_nSourceIdBase = 0;
+    qint64 m_nLastSourceId = 0;                   // the highest id written by this connection
+    std::map<qint64, QByteArray> m_sourceDigests; // by source key, the latest s_nCachedSources
+    std::vector<CNewSource> m_newSources;         // sources of the rows being written, not in the table yet
     bool m_bReceiptsFailing = false; // the last receipts could not be written: the next failure is not news
     // UTF-8 of the orders inserts' texts, by row and column.
     std::vector<std::string> m_texts = std::vector<std::string>(s_nRowsPerInsert * std::size(s_orderColumns));
+    std::chrono::steady_clock::time_point m_lastRecordDone; // worker thread only
     int m_nWalPages = 0;           // pages in the write-ahead log after the last commit
     bool m_bCheckpointDue = false; // a commit came after the last checkpoint
 
@@ -558,7 +617,7 @@ private:
 void COrderJournal::CWorker::run()
 {
     utils::setThreadName("order_journal");
-    const auto hasWork = [this] { return m_bStop || !m_jobs.empty(); };
+    const auto hasWork = [this] { return m_bStop || !m_records.empty() || !m_receiptJobs.empty(); };
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         if (m_bCheckpointDue) {
@@ -571,17 +630,23 @@ void COrderJournal::CWorker::run()
         } else {
             m_cond.wait(lock, hasWork);
         }
-        if (m_jobs.empty()) {
-            break;
+        if (m_records.empty() && !m_bStop) {
+            const auto due = receiptsDue();
+            if (due > std::chrono::steady_clock::now()) {
+                m_cond.wait_until(lock, due, [this] { return m_bStop || !m_records.empty(); });
+                continue;
+            }
         }
-        std::function<void()> job = std::move(m_jobs.front());
-        m_jobs.pop_front();
-        // The receipt job at the back is taken: rows queued from now on make a new one.
-        if (m_jobs.empty()) {
-            m_pQueuedReceipts.reset();
+        std::function<void()> job;
+        bool bRecord = false;
+        if (!takeJob(job, bRecord)) {
+            break;
         }
         lock.unlock();
         job();
+        if (bRecord) {
+            m_lastRecordDone = std::chrono::steady_clock::now();
+        }
         // The caller has its answer; a long log is folded back before the next record.
         if (m_nWalPages >= s_nCheckpointPages) {
             checkpoint();
@@ -591,6 +656,51 @@ void COrderJournal::CWorker::run()
     lock.unlock();
     // A journal destroyed without close() still lets go of its connection here, on its own thread.
     closeDb();
+}
+
+std::chrono::steady_clock::time_point COrderJournal::CWorker::receiptsDue() const
+{
+    // Calls waiting for the rows (a stop, a test) do not wait longer.
+    if (m_receiptJobs.empty() || m_receiptJobs.front().fn || m_receiptJobs.back().fn) {
+        return std::chrono::steady_clock::time_point();
+    }
+    return std::min(std::max(m_lastRecordDone, m_lastPost) + s_receiptQuiet,
+                    m_receiptJobs.front().queuedAt + s_receiptMaxWait);
+}
+
+bool COrderJournal::CWorker::takeJob(std::function<void()>& job, bool& bRecord)
+{
+    bRecord = !m_records.empty();
+    if (!m_records.empty()) {
+        job = std::move(m_records.front());
+        m_records.pop_front();
+        m_nRecordsWaiting.store(static_cast<int>(m_records.size()), std::memory_order_relaxed);
+        return true;
+    }
+    if (m_receiptJobs.empty()) {
+        return false;
+    }
+    CReceiptJob& front = m_receiptJobs.front();
+    if (front.fn) {
+        job = std::move(front.fn);
+        m_receiptJobs.pop_front();
+        return true;
+    }
+    if (front.make) {
+        job = [this, make = std::move(front.make), queuedAt = front.queuedAt] {
+            writeReceipts(make(), queuedAt);
+        };
+        m_receiptJobs.pop_front();
+        return true;
+    }
+    std::shared_ptr<QVector<COrderReceipt>> pRows = front.pRows;
+    // Taken whole: rows queued from now on make a new job.
+    if (m_pQueuedReceipts == pRows) {
+        m_pQueuedReceipts.reset();
+    }
+    job = [this, pRows, queuedAt = front.queuedAt] { writeReceipts(*pRows, queuedAt); };
+    m_receiptJobs.pop_front();
+    return true;
 }
 
 int COrderJournal::CWorker::onWalCommit(void* pWorker, sqlite3*, const char*, int nPages)
@@ -682,9 +792,19 @@ bool COrderJournal::CWorker::checkColumns(const CTable& table, QString& strError
         return false;
     }
     for (size_t i = 0; i < table.nColumns; ++i) {
-        if (!present.count(table.pColumns[i].pName)) {
+        if (!present.count(table.pColumns[i].pName) && !table.pColumns[i].bAddedLater) {
             strError = QStringLiteral("table %1 has no column %2; the file belongs to something else")
                            .arg(QLatin1String(table.pName), QLatin1String(table.pColumns[i].pName));
+            return false;
+        }
+    }
+    // A file of an earlier version gets the columns added since.
+    for (size_t i = 0; i < table.nColumns; ++i) {
+        if (!present.count(table.pColumns[i].pName) &&
+            !exec(fmt::format("ALTER TABLE {0} ADD COLUMN {1} {2}", table.pName, table.pColumns[i].pName,
+                              table.pColumns[i].pType)
+                      .c_str(),
+                  strError)) {
             return false;
         }
     }
@@ -799,6 +919,22 @@ bool COrderJournal::CWorker::openDb(const QString& strPath, QString& strError)
             return fail(QStringLiteral("cannot create an index: %1").arg(strSqlError));
         }
     }
+    // Above every source id handed out before: those in the sources table, those of the runs before
+    // the last start, and those of orders written since (their receipts may never have been written).
+    CStatement lastSourceId;
+    if (!prepare("SELECT MAX((SELECT COALESCE(MAX(id), 0) FROM receipt_sources), "
+                 "(SELECT COALESCE(MAX(last_source_id), 0) FROM receipt_starts), "
+                 "(SELECT COALESCE(MAX(source_id), 0) FROM orders WHERE id >= "
+                 "(SELECT COALESCE(MAX(first_order_id), 0) FROM receipt_starts)))",
+                 lastSourceId, strSqlError) ||
+        sqlite3_step(lastSourceId.get()) != SQLITE_ROW) {
+        rollback("table creation");
+        return fail(QStringLiteral("cannot read the source ids: %1")
+                        .arg(strSqlError.isEmpty() ? QString::fromUtf8(sqlite3_errmsg(m_pDb)) : strSqlError));
+    }
+    m_nSourceIdBase = sqlite3_column_int64(lastSourceId.get(), 0);
+    m_nLastSourceId = m_nSourceIdBase;
+    lastSourceId.reset();
     if (!exec("COMMIT", strSqlError)) {
         rollback("table creation");
         return fail(QStringLiteral("cannot create the tables: %1").arg(strSqlError));
@@ -814,6 +950,9 @@ bool COrderJournal::CWorker::openDb(const QString& strPath, QString& strError)
         {insertStatement(s_tables[2]), &m_insertTask},
         {insertStatement(s_receiptTable), &m_insertReceipt},
         {insertStatement(s_receiptTable, s_nRowsPerInsert), &m_insertReceipts},
+        {"INSERT OR IGNORE INTO receipt_sources (id, sha256, source, path, taken_at) VALUES (?1, ?2, ?3, ?4, "
+         "?5)",
+         &m_insertSource},
     };
     for (const auto& statement : statements) {
         if (!prepare(statement.first, *statement.second, strSqlError)) {
@@ -832,8 +971,9 @@ void COrderJournal::CWorker::closeDb()
     }
     // Every statement of the connection must be gone before it closes; the last connection to close
     // folds the log back into the file.
-    for (CStatement* pStatement : {&m_begin, &m_commit, &m_nextBatchId, &m_insertOrder, &m_insertOrders,
-                                   &m_insertCancel, &m_insertTask, &m_insertReceipt, &m_insertReceipts}) {
+    for (CStatement* pStatement :
+         {&m_begin, &m_commit, &m_nextBatchId, &m_insertOrder, &m_insertOrders, &m_insertCancel,
+          &m_insertTask, &m_insertReceipt, &m_insertReceipts, &m_insertSource}) {
         pStatement->reset();
     }
     if (sqlite3_close(m_pDb) != SQLITE_OK) {
@@ -841,6 +981,7 @@ void COrderJournal::CWorker::closeDb()
         sqlite3_close_v2(m_pDb);
     }
     m_pDb = nullptr;
+    m_sourceDigests.clear();
     m_bCheckpointDue = false;
     m_nWalPages = 0;
 }
@@ -884,6 +1025,13 @@ void COrderJournal::CWorker::bindOrderRow(sqlite3_stmt* pInsert, int nRow, const
     bindText(pInsert, n + orders::kCounterpart, order.m_strCounterpart);
     sqlite3_bind_int(pInsert, n + orders::kTradeStrategyType, order.m_nTradeStrategyType);
     sqlite3_bind_int(pInsert, n + orders::kStrategyFlag, order.m_nStrategyFlag);
+    if (row.link.nSourceId > 0) {
+        sqlite3_bind_int64(pInsert, n + orders::kSourceId, row.link.nSourceId);
+        sqlite3_bind_int(pInsert, n + orders::kSourceLine, row.link.nLine);
+    } else {
+        sqlite3_bind_null(pInsert, n + orders::kSourceId);
+        sqlite3_bind_null(pInsert, n + orders::kSourceLine);
+    }
     if (!row.pSingle) {
         for (int nParam : {orders::kSingleIndex, orders::kStockCode, orders::kVolume, orders::kPrice,
                            orders::kAmount, orders::kExtra, orders::kPriceType}) {
@@ -926,15 +1074,26 @@ qint64 COrderJournal::CWorker::writeBatch(int nStrategyNo, const QVector<COrderP
     // The rows in the order they are written: an order's single orders in turn, and one row for an order
     // without any, so that nothing handed over is invisible.
     const QByteArray placedAt = nowText();
+    // Each order's row names its line, so a start after a crash knows the line placed whatever became
+    // of its placed receipt, which is written later.
+    std::vector<CLineLink> links(static_cast<size_t>(orders.size()));
+    for (const COrderReceipt& receipt : placed) {
+        if (receipt.m_nOrder >= 0 && receipt.m_nOrder < orders.size() && receipt.m_nSourceKey > 0) {
+            links[static_cast<size_t>(receipt.m_nOrder)] = {sourceId(receipt.m_nSourceKey), receipt.m_nLine};
+            m_nLastSourceId = std::max(m_nLastSourceId, sourceId(receipt.m_nSourceKey));
+        }
+    }
     std::vector<COrderRow> rows;
     rows.reserve(static_cast<size_t>(orders.size()));
-    for (const COrderParam& order : orders) {
+    for (int nOrder = 0; nOrder < orders.size(); ++nOrder) {
+        const COrderParam& order = orders[nOrder];
+        const CLineLink& link = links[static_cast<size_t>(nOrder)];
         if (order.m_singleParams.isEmpty()) {
-            rows.push_back({nBatchId, &placedAt, nStrategyNo, &order, nullptr, 0});
+            rows.push_back({nBatchId, &placedAt, nStrategyNo, &order, nullptr, 0, link});
         }
         for (int nSingle = 0; nSingle < order.m_singleParams.size(); ++nSingle) {
             rows.push_back(
-                {nBatchId, &placedAt, nStrategyNo, &order, &order.m_singleParams[nSingle], nSingle});
+                {nBatchId, &placedAt, nStrategyNo, &order, &order.m_singleParams[nSingle], nSingle, link});
         }
     }
     // Most rows go s_nRowsPerInsert to a statement, which spares SQLite setting the insert up for each.
@@ -961,24 +1120,19 @@ qint64 COrderJournal::CWorker::writeBatch(int nStrategyNo, const QVector<COrderP
         nDone += static_cast<size_t>(nRows);
     }
 
-    // The lines' placed receipts go with the batch: a line never looks pending with its order committed.
-    std::vector<receipts::CRow> receiptRows = receipts::toRows(placed, nBatchId);
-    if (!insertReceipts(receiptRows)) {
-        logSqlError(fmt::format("batch {0} rolled back: its receipts", nBatchId));
-        rollback("a batch");
-        return -1;
-    }
-
     CResetOnExit reset(m_commit.get());
     if (!step(m_commit.get())) {
         logSqlError(fmt::format("batch {0} could not be committed", nBatchId));
         rollback("a batch");
         return -1;
     }
-    if (!receiptRows.empty()) {
-        // Next in line but after the caller has its answer: the receipt file does not hold up the batch.
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_jobs.emplace_front([this, rows = std::move(receiptRows)] { appendReceiptFiles(rows); });
+    if (!placed.isEmpty()) {
+        // Behind the rows of the same lines queued before; the orders table answers for them meanwhile.
+        QVector<COrderReceipt> placedRows = placed;
+        for (COrderReceipt& receipt : placedRows) {
+            receipt.m_nBatchId = nBatchId;
+        }
+        postReceipts(placedRows);
     }
     return nBatchId;
 }
@@ -1015,24 +1169,120 @@ bool COrderJournal::CWorker::writeTask(const std::string& strCode, const std::st
     }
     return bDone;
 }
+void COrderJournal::CWorker::postReceipts(std::function<QVector<COrderReceipt>()> make)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        CReceiptJob job;
+        job.make = std::move(make);
+        m_receiptJobs.push_back(std::move(job));
+        m_pQueuedReceipts.reset();
+        m_lastPost = std::chrono::steady_clock::now();
+    }
+    m_cond.notify_one();
+}
+
 void COrderJournal::CWorker::postReceipts(const QVector<COrderReceipt>& receipts)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        m_lastPost = std::chrono::steady_clock::now();
         if (m_pQueuedReceipts) {
             *m_pQueuedReceipts += receipts;
             return;
         }
         auto pRows = std::make_shared<QVector<COrderReceipt>>(receipts);
-        m_jobs.emplace_back([this, pRows] { writeReceipts(*pRows); });
+        m_receiptJobs.push_back({pRows, nullptr});
         m_pQueuedReceipts = pRows;
     }
     m_cond.notify_one();
 }
 
-void COrderJournal::CWorker::writeReceipts(const QVector<COrderReceipt>& receipts)
+QByteArray COrderJournal::CWorker::sha256Of(const COrderReceipt& receipt, const receipts::CRow& row)
 {
-    const std::vector<receipts::CRow> rows = receipts::toRows(receipts, -1);
+    const auto digest = [&] {
+        return receipt.m_strSha256.isEmpty()
+                   ? QCryptographicHash::hash(receipt.m_source, QCryptographicHash::Sha256).toHex()
+                   : receipt.m_strSha256.toUtf8();
+    };
+    if (receipt.m_nSourceKey <= 0) {
+        return digest();
+    }
+    const auto it = m_sourceDigests.find(receipt.m_nSourceKey);
+    if (it != m_sourceDigests.end()) {
+        return it->second;
+    }
+    const QByteArray sha256 = digest();
+    if (m_sourceDigests.size() >= s_nCachedSources) {
+        m_sourceDigests.erase(m_sourceDigests.begin()); // the oldest source: keys only grow
+    }
+    m_sourceDigests.emplace(receipt.m_nSourceKey, sha256);
+    m_newSources.push_back({receipt.m_nSourceKey, sha256, row.source, row.path, row.at});
+    return sha256;
+}
+
+// The rows of receipts in UTF-8. The texts that most rows share with the row before (time, source,
+// digest, state, path) are converted once and shared.
+std::vector<receipts::CRow> COrderJournal::CWorker::toRows(const QVector<COrderReceipt>& receipts)
+{
+    std::vector<receipts::CRow> rows;
+    rows.reserve(static_cast<size_t>(receipts.size()));
+    const COrderReceipt* pLast = nullptr;
+    const auto utf8 = [&](QString COrderReceipt::*pText, QByteArray receipts::CRow::*pBytes,
+                          const COrderReceipt& receipt) {
+        return pLast && pLast->*pText == receipt.*pText ? rows.back().*pBytes : (receipt.*pText).toUtf8();
+    };
+    for (const COrderReceipt& receipt : receipts) {
+        receipts::CRow row{utf8(&COrderReceipt::m_strAt, &receipts::CRow::at, receipt),
+                           utf8(&COrderReceipt::m_strSource, &receipts::CRow::source, receipt),
+                           QByteArray(),
+                           utf8(&COrderReceipt::m_strState, &receipts::CRow::state, receipt),
+                           receipt.m_strReason.toUtf8(),
+                           receipt.m_strText.toUtf8(),
+                           utf8(&COrderReceipt::m_strPath, &receipts::CRow::path, receipt),
+                           receipt.m_nLine,
+                           receipt.m_nBatchId};
+        const bool bSameSource = pLast && pLast->m_nSourceKey == receipt.m_nSourceKey &&
+                                 pLast->m_strSha256 == receipt.m_strSha256 &&
+                                 pLast->m_source.isSharedWith(receipt.m_source);
+        row.sha256 = bSameSource ? rows.back().sha256 : sha256Of(receipt, row);
+        rows.push_back(std::move(row));
+        pLast = &receipt;
+    }
+    return rows;
+}
+
+bool COrderJournal::CWorker::insertSources()
+{
+    sqlite3_stmt* pInsert = m_insertSource.get();
+    for (const CNewSource& source : m_newSources) {
+        CResetOnExit reset(pInsert, true);
+        sqlite3_bind_int64(pInsert, 1, sourceId(source.nKey));
+        bindText(pInsert, 2, source.sha256);
+        bindText(pInsert, 3, source.source);
+        bindText(pInsert, 4, source.path);
+        bindText(pInsert, 5, source.at);
+        if (!step(pInsert)) {
+            return false;
+        }
+        m_nLastSourceId = std::max(m_nLastSourceId, sourceId(source.nKey));
+    }
+    return true;
+}
+
+void COrderJournal::CWorker::writeReceipts(const QVector<COrderReceipt>& all,
+                                           std::chrono::steady_clock::time_point queuedAt)
+{
+    // One transaction's worth at a time, converted just before: the rest go back to the queue's front.
+    const QVector<COrderReceipt> receipts =
+        all.size() > s_nReceiptsPerCommit ? all.mid(0, s_nReceiptsPerCommit) : all;
+    if (all.size() > s_nReceiptsPerCommit) {
+        auto pRest = std::make_shared<QVector<COrderReceipt>>(all.mid(s_nReceiptsPerCommit));
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_receiptJobs.push_front({pRest, nullptr, queuedAt});
+    }
+    m_newSources.clear();
+    std::vector<receipts::CRow> rows = toRows(receipts);
     if (!m_pDb) {
         logSqlError(fmt::format("{0} receipts not recorded", rows.size()));
         receiptsFailed(static_cast<int>(rows.size()));
@@ -1048,7 +1298,9 @@ void COrderJournal::CWorker::writeReceipts(const QVector<COrderReceipt>& receipt
         CResetOnExit reset(m_begin.get());
         bDone = step(m_begin.get());
     }
-    bDone = bDone && insertReceipts(rows);
+    // A record that comes meanwhile waits for a few rows only: the rest go back to the queue's front.
+    const int nInserted = bDone ? insertReceipts(rows, true) : -1;
+    bDone = nInserted >= 0 && insertSources();
     if (bDone) {
         CResetOnExit reset(m_commit.get());
         bDone = step(m_commit.get());
@@ -1057,15 +1309,31 @@ void COrderJournal::CWorker::writeReceipts(const QVector<COrderReceipt>& receipt
     if (!bDone) {
         logSqlError(fmt::format("{0} receipts not recorded", rows.size()));
         rollback("receipts");
+        // Their sources are not in the table: the next rows of them write them.
+        for (const CNewSource& source : m_newSources) {
+            m_sourceDigests.erase(source.nKey);
+        }
         receiptsFailed(static_cast<int>(rows.size()));
+        return;
+    }
+    if (nInserted < static_cast<int>(rows.size())) {
+        // The record that waits goes first; the receipt file gets the committed rows right after it.
+        auto pRest = std::make_shared<QVector<COrderReceipt>>(receipts.mid(nInserted));
+        rows.resize(static_cast<size_t>(nInserted));
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_receiptJobs.push_front({pRest, nullptr, queuedAt});
+        m_receiptJobs.push_front({nullptr, [this, rows = std::move(rows)] { appendReceiptFiles(rows); }});
         return;
     }
     appendReceiptFiles(rows);
 }
 
-bool COrderJournal::CWorker::insertReceipts(const std::vector<receipts::CRow>& rows)
+int COrderJournal::CWorker::insertReceipts(const std::vector<receipts::CRow>& rows, bool bYield)
 {
     for (size_t nDone = 0; nDone < rows.size();) {
+        if (bYield && nDone > 0 && m_nRecordsWaiting.load(std::memory_order_relaxed) > 0) {
+            return static_cast<int>(nDone);
+        }
         const bool bMany = rows.size() - nDone >= static_cast<size_t>(s_nRowsPerInsert);
         const int nRows = bMany ? s_nRowsPerInsert : 1;
         sqlite3_stmt* pInsert = bMany ? m_insertReceipts.get() : m_insertReceipt.get();
@@ -1088,11 +1356,11 @@ bool COrderJournal::CWorker::insertReceipts(const std::vector<receipts::CRow>& r
             bindText(pInsert, n + receipts::kPath, row.path);
         }
         if (!step(pInsert)) {
-            return false;
+            return -1;
         }
         nDone += static_cast<size_t>(nRows);
     }
-    return true;
+    return static_cast<int>(rows.size());
 }
 
 void COrderJournal::CWorker::appendReceiptFiles(const std::vector<receipts::CRow>& rows)
@@ -1150,44 +1418,75 @@ int COrderJournal::CWorker::finishOpenReceipts(const QString& strReason)
         return 0;
     }
     // Every pending row gets exactly one end, so a line holds as many open pendings as it has pending
-    // rows beyond its ends; the same bytes sent twice share their lines. The unfinished rows and the
-    // mark of how far they reach are one transaction.
+    // rows beyond its ends; the same bytes sent twice share their lines.
     static const char* const kOpenSql =
-        "SELECT g.source, g.sha256, g.line, g.open, r.path FROM (SELECT source, sha256, line, MAX(id) AS "
-        "last, "
+        "SELECT g.source, g.sha256, g.line, g.open, r.path, g.placed FROM (SELECT source, sha256, line, "
+        "MAX(id) AS last, SUM(state = 'placed') AS placed, "
         "SUM(state = 'pending') - SUM(state IN ('placed', 'dispatch_rejected', 'cleared', 'unfinished')) "
         "AS open FROM receipts WHERE id >= (SELECT COALESCE(MAX(first_receipt_id), 0) FROM receipt_starts) "
         "GROUP BY sha256, line, source) g JOIN receipts r ON r.id = g.last WHERE open > 0 ORDER BY g.last";
+    // The orders placed since the last start, by line: one per order, whose placed row may be missing.
+    static const char* const kPlacedSql =
+        "SELECT DISTINCT s.source, s.sha256, o.source_line, o.source_id, o.batch_id FROM orders o JOIN "
+        "receipt_sources s ON s.id = o.source_id WHERE o.id >= (SELECT COALESCE(MAX(first_order_id), 0) "
+        "FROM receipt_starts) AND o.source_id IS NOT NULL ORDER BY o.batch_id";
     QString strError;
     CStatement query;
-    if (!prepare(kOpenSql, query, strError) || !exec("BEGIN IMMEDIATE", strError)) {
+    if (!exec("BEGIN IMMEDIATE", strError) || !prepare(kPlacedSql, query, strError)) {
         LOG4CXX_ERROR(g_TTStdLogger,
                       fmt::format("order journal: open receipts not read: {0}", strError.toStdString()));
+        rollback("unfinished receipts");
         return 0;
     }
-    const QByteArray at = nowText();
-    const QByteArray reason = strReason.toUtf8();
-    std::vector<receipts::CRow> rows;
     const auto text = [&](int nColumn) {
         return QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(query.get(), nColumn)),
                           sqlite3_column_bytes(query.get(), nColumn));
     };
+    std::map<std::tuple<QByteArray, QByteArray, int>, std::vector<qint64>> batchesByLine;
     int nResult = SQLITE_ROW;
     while ((nResult = sqlite3_step(query.get())) == SQLITE_ROW) {
-        const receipts::CRow row{at,     text(0),      text(1), QByteArrayLiteral("unfinished"),
-                                 reason, QByteArray(), text(4), sqlite3_column_int(query.get(), 2),
-                                 -1};
-        rows.insert(rows.end(), static_cast<size_t>(sqlite3_column_int(query.get(), 3)), row);
+        batchesByLine[std::make_tuple(text(0), text(1), sqlite3_column_int(query.get(), 2))].push_back(
+            sqlite3_column_int64(query.get(), 4));
+    }
+    const QByteArray at = nowText();
+    const QByteArray reason = strReason.toUtf8();
+    std::vector<receipts::CRow> rows;
+    int nUnfinished = 0;
+    if (nResult == SQLITE_DONE && prepare(kOpenSql, query, strError)) {
+        while ((nResult = sqlite3_step(query.get())) == SQLITE_ROW) {
+            const int nLine = sqlite3_column_int(query.get(), 2);
+            int nOpen = sqlite3_column_int(query.get(), 3);
+            // A line placed whose placed row was lost gets it now: its orders row says so.
+            const auto it = batchesByLine.find(std::make_tuple(text(0), text(1), nLine));
+            if (it != batchesByLine.end()) {
+                const std::vector<qint64>& batches = it->second;
+                const int nPlacedRows = sqlite3_column_int(query.get(), 5);
+                const int nLost =
+                    std::min(nOpen, std::max(0, static_cast<int>(batches.size()) - nPlacedRows));
+                for (size_t i = batches.size() - static_cast<size_t>(nLost); i < batches.size(); ++i) {
+                    rows.push_back({at, text(0), text(1), QByteArrayLiteral("placed"), QByteArray(),
+                                    QByteArray(), text(4), nLine, batches[i]});
+                }
+                nOpen -= nLost;
+            }
+            const receipts::CRow row{at,     text(0),      text(1), QByteArrayLiteral("unfinished"),
+                                     reason, QByteArray(), text(4), nLine,
+                                     -1};
+            rows.insert(rows.end(), static_cast<size_t>(nOpen), row);
+            nUnfinished += nOpen;
+        }
     }
     query.reset();
+    // The rows and the mark of how far they reach are one transaction.
     CStatement mark;
-    bool bDone =
-        nResult == SQLITE_DONE && insertReceipts(rows) &&
-        prepare("INSERT INTO receipt_starts (at, first_receipt_id) SELECT ?1, COALESCE(MAX(id), 0) + 1 "
-                "FROM receipts",
-                mark, strError);
+    bool bDone = nResult == SQLITE_DONE && insertReceipts(rows) >= 0 &&
+                 prepare("INSERT INTO receipt_starts (at, first_receipt_id, first_order_id, last_source_id) "
+                         "SELECT ?1, (SELECT COALESCE(MAX(id), 0) + 1 FROM receipts), "
+                         "(SELECT COALESCE(MAX(id), 0) + 1 FROM orders), ?2",
+                         mark, strError);
     if (bDone) {
         bindText(mark.get(), 1, at);
+        sqlite3_bind_int64(mark.get(), 2, m_nLastSourceId);
         bDone = step(mark.get());
         mark.reset();
     }
@@ -1198,7 +1497,7 @@ int COrderJournal::CWorker::finishOpenReceipts(const QString& strReason)
         return 0;
     }
     appendReceiptFiles(rows);
-    return static_cast<int>(rows.size());
+    return nUnfinished;
 }
 
 COrderJournal::COrderJournal() = default;
@@ -1212,7 +1511,7 @@ bool COrderJournal::open(const QString& strDbPath, QString& strError)
 {
     std::unique_lock<std::shared_mutex> lock(m_lifeMutex);
     if (m_pWorker) {
-        m_pWorker->call([this] { m_pWorker->closeDb(); });
+        m_pWorker->call([this] { m_pWorker->closeDb(); }, true);
         m_pWorker.reset();
     }
     auto pWorker = std::make_unique<CWorker>();
@@ -1230,7 +1529,7 @@ void COrderJournal::close()
 {
     std::unique_lock<std::shared_mutex> lock(m_lifeMutex);
     if (m_pWorker) {
-        m_pWorker->call([this] { m_pWorker->closeDb(); });
+        m_pWorker->call([this] { m_pWorker->closeDb(); }, true);
         m_pWorker.reset();
     }
 }
@@ -1315,11 +1614,23 @@ void COrderJournal::recordReceipts(const QVector<COrderReceipt>& receipts)
     m_pWorker->postReceipts(receipts);
 }
 
+void COrderJournal::recordReceipts(std::function<QVector<COrderReceipt>()> make)
+{
+    std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
+    if (!m_pWorker) {
+        const int nRows = make().size();
+        LOG4CXX_ERROR(g_TTStdLogger, fmt::format("order journal not open: {0} receipts not recorded", nRows));
+        m_sigRecordFailed(RECORD_RECEIPTS, nRows);
+        return;
+    }
+    m_pWorker->postReceipts(std::move(make));
+}
+
 void COrderJournal::waitForReceipts()
 {
     std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
     if (m_pWorker) {
-        m_pWorker->call([] {});
+        m_pWorker->call([] {}, true);
     }
 }
 
@@ -1329,7 +1640,7 @@ int COrderJournal::finishOpenReceipts(const QString& strReason)
     if (!m_pWorker) {
         return 0;
     }
-    return m_pWorker->call([&] { return m_pWorker->finishOpenReceipts(strReason); });
+    return m_pWorker->call([&] { return m_pWorker->finishOpenReceipts(strReason); }, true);
 }
 
 } // namespace TC

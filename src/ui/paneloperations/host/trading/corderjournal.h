@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 #include <shared_mutex>
 #include <string>
@@ -43,8 +44,10 @@ public:
     // written are announced on the journal's thread, once per spell of failures, with how many rows.
     boost::signals2::signal<void(ERecord eRecord, int nCount)> m_sigRecordFailed;
 
-    // One batch in one transaction; returns its batch id, or -1 when it could not be written. The
-    // receipts of the lines it places are committed in the same transaction, with its batch id.
+    // One batch in one transaction; returns its batch id, or -1 when it could not be written. Each
+    // order named by a placed receipt (its m_nOrder) is linked in the orders table to the receipt's
+    // line in the same transaction; the placed receipts themselves are queued after the commit, with
+    // the batch id, like those of recordReceipts.
     qint64 recordBatch(int nStrategyNo, const QVector<COrderParam>& orders,
                        const QVector<COrderReceipt>& placed = QVector<COrderReceipt>());
     bool recordCancel(const std::string& strCode, const std::string& strAccount, const std::string& strOrderId,
@@ -53,14 +56,18 @@ public:
 
     // Receipt files of rows without an instruction file go to this directory. Call after open().
     void setReceiptsDir(const QString& strDir);
-    // Queues receipt rows behind everything handed to the journal so far and returns at once; rows
-    // queued back to back are committed together, then appended to their receipt files.
+    // Queues receipt rows behind the receipt rows queued so far and returns at once. They are written
+    // when no batch, cancel or task waits, many to a transaction, then appended to their receipt files.
     void recordReceipts(const QVector<COrderReceipt>& receipts);
-    // Returns once everything queued so far is committed.
+    // The same for rows that make makes on the journal's thread, in their place in the queue: the
+    // caller spares itself their conversion. make must not refer to anything the caller may destroy.
+    void recordReceipts(std::function<QVector<COrderReceipt>()> make);
+    // Returns once everything queued so far is committed. close() waits for the same.
     void waitForReceipts();
     // Writes an unfinished receipt with the reason for each line still pending in the journal (a line
     // sent twice and pending twice: two rows), for the start after a run that ended without placing
-    // them; returns how many. Rows it looked at are not looked at again by the next start.
+    // them; returns how many. A pending line that an orders row links to was placed: it gets its
+    // placed receipt instead, uncounted. Rows it looked at are not looked at again by the next start.
     int finishOpenReceipts(const QString& strReason);
 
 private:

@@ -45,7 +45,8 @@ public:
     virtual boost::shared_ptr<COrderStrategy> getStrategyRef(int nStrategyNo) const;
 
     // Places all orders as one batch through the strategy. The receipts staged on the calling thread
-    // are committed with the batch; when nothing is placed they are recorded as dispatch_rejected.
+    // link the batch's orders to their lines and are recorded after it; when nothing is placed they
+    // are recorded as dispatch_rejected.
     virtual void placeOrders(const boost::shared_ptr<COrderStrategy>& pStrategy, const QVector<COrderParam>& orders);
     // Cancels one order: strCancel holds code, account, order identifier (UTF-8).
     virtual void cancelOrders(const std::vector<std::string>& cancel, const COrderStrategyParam& param,
