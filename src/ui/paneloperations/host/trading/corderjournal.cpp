@@ -534,7 +534,7 @@ private:
         std::shared_ptr<QVector<COrderReceipt>> pRows; // rows to write, or null for make or fn
         std::function<void()> fn;
         std::chrono::steady_clock::time_point queuedAt = std::chrono::steady_clock::now();
-        std::function<QVector<COrderReceipt>()> make; // makes the rows to write, on this thread
+        std::function<QVector<COrderReceipt>()> make{}; // makes the rows to write, on this thread
     };
     struct CNewSource
     {
