@@ -129,14 +129,8 @@ void CReceiptRecorder::markStillPendingUnfinished(const QVector<boost::shared_pt
     {
         if (!pData || pData->m_nStatus != 0 || pData->m_nLine <= 0)
             continue;
-        CBatchOrderReceipt receipt;
-        receipt.m_eState = RECEIPT_UNFINISHED;
-        receipt.m_eSource = pData->m_eSource;
-        receipt.m_source = pData->m_source;
-        receipt.m_nSourceKey = pData->m_nSourceKey;
-        receipt.m_nLine = pData->m_nLine;
+        CBatchOrderReceipt receipt = pData->receipt(RECEIPT_UNFINISHED);
         receipt.m_strReason = QStringLiteral("host stopped");
-        receipt.m_strInstructionPath = pData->m_strSourcePath;
         rows.push_back(toRow(receipt, strAt, strWatchPath));
     }
     m_pJournal->recordReceipts(rows);

@@ -54,6 +54,18 @@ public:
     QByteArray m_source;      // the file's bytes as read or the text's UTF-8 bytes, shared by its records
     int64_t m_nSourceKey = 0; // the source, unique in the process (see CBatchOrderReceipt)
     QString m_strSourcePath;
+    // A receipt in the given state for this record's line.
+    CBatchOrderReceipt receipt(EBatchOrderReceiptState eState) const
+    {
+        CBatchOrderReceipt result;
+        result.m_eState = eState;
+        result.m_eSource = m_eSource;
+        result.m_source = m_source;
+        result.m_nSourceKey = m_nSourceKey;
+        result.m_nLine = m_nLine;
+        result.m_strInstructionPath = m_strSourcePath;
+        return result;
+    }
     // 0 pending, 1 dispatched, 2 cleared, 4 cancel executed, 5 task executed. Atomic: the panels read it
     // on the thread that announces records while a trigger may be changing it on another.
     std::atomic<int32_t> m_nStatus{0};

@@ -515,14 +515,8 @@ void CBatchOrderManager::emitEndReceipts(const QVector<boost::shared_ptr<CBatchO
         // Records taken in while nobody recorded receipts have no line to answer for.
         if (!pData || pData->m_nLine <= 0)
             continue;
-        CBatchOrderReceipt receipt;
-        receipt.m_eState = eState;
-        receipt.m_eSource = pData->m_eSource;
-        receipt.m_source = pData->m_source;
-        receipt.m_nSourceKey = pData->m_nSourceKey;
-        receipt.m_nLine = pData->m_nLine;
+        CBatchOrderReceipt receipt = pData->receipt(eState);
         receipt.m_nOrder = nOrder;
-        receipt.m_strInstructionPath = pData->m_strSourcePath;
         if (eState == RECEIPT_PLACED && !bPlaced)
         {
             receipt.m_eState = RECEIPT_DISPATCH_REJECTED;
