@@ -9,9 +9,10 @@
 //  - HostOrderLatency: the real batchorder-host (headless, automatic dispatch) is handed 300 files of
 //    one order each, one at a time; the latency runs from just before the rename to the moment the
 //    host's console line "用户下出 1 条指令!" is read from its stdout: reader, strand intake, backup
-//    append and dispatch together. The host places each order (journal commit, one disk sync) after
-//    that line, on the same strand, so a file that comes while the commit before it still syncs waits
-//    for it: BENCH_DATA_DIR=/dev/shm puts the host's data directory on a memory file system;
+//    append and dispatch together. The journal commits each order (one disk sync) on its own thread
+//    meanwhile, and the backup file is synced on another; their disk work still shares the file system
+//    with the inbox's renames: BENCH_DATA_DIR=/dev/shm puts the host's data directory on a memory file
+//    system;
 //  - IdleCpu: the reader's own CPU time per second of wall time with no file arriving, in percent of a
 //    core; the "bare" row is a thread doing nothing but the 1 ms sleep and one stat, the floor of any
 //    polling design.

@@ -293,6 +293,9 @@ void CHostApplication::shutdown()
         pManager->stopFileMonitor();
     // Intake already queued on the strand still runs to its end (and is backed up).
     utils::CSingletonT<net::RPCEngine>::instance()->stop();
+    // The batches placed so far are committed, or their failure is on the console, before it goes.
+    if (m_pJournal)
+        m_pJournal->flush();
 
     if (pManager) {
         int nPending = 0;

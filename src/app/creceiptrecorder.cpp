@@ -134,7 +134,7 @@ void CReceiptRecorder::markStillPendingUnfinished(const QVector<boost::shared_pt
         rows.push_back(toRow(receipt, strAt, strWatchPath));
     }
     m_pJournal->recordReceipts(rows);
-    m_pJournal->waitForReceipts();
+    m_pJournal->flush();
 }
 
 } // namespace TC

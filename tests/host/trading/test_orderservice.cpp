@@ -18,6 +18,7 @@
 #include <QTextCodec>
 #include <QVariant>
 
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -353,6 +354,7 @@ TEST_F(OrderServiceTest, StrategyAnswersAndPlacesOnlyWhileItRuns)
     expectRunning(999, true);
     EXPECT_EQ(m_service.getStrategyRef(999), pKept) << "callers that kept it see it running again";
     m_service.placeOrders(pKept, {kOneSingle});
+    m_journal.flush();
     EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{"2"});
 }
 
@@ -372,12 +374,47 @@ TEST_F(OrderServiceTest, ConcurrentBatchesStayWholeAndContiguous)
     for (std::thread& thread : threads) {
         thread.join();
     }
+    m_journal.flush();
     // Per batch: rows, id span, calls it mixes, order types in row order.
     const QStringList batches = query("SELECT COUNT(*), MAX(id) - MIN(id), COUNT(DISTINCT note), "
                                       "group_concat(order_type) FROM (SELECT * FROM orders ORDER BY id) "
                                       "GROUP BY batch_id");
     EXPECT_EQ(batches.count(QStringLiteral("4|3|1|23,24,24,25")), 100)
         << "each call is one batch of its own: " << batches.join(' ').toStdString();
+}
+
+// placeOrders returns without waiting for the journal: batches placed while another writer holds the
+// file are written, in their order, once it lets go, and each reports back once.
+TEST_F(OrderServiceTest, PlacingDoesNotWaitForTheJournal)
+{
+    std::vector<qint64> journaled;
+    std::mutex mutex;
+    boost::signals2::scoped_connection connection =
+        m_service.m_sigBatchJournaled.connect([&](int nStrategyNo, qint64 nBatchId, int nOrders) {
+            EXPECT_EQ(nStrategyNo, 999);
+            EXPECT_EQ(nOrders, 1);
+            std::lock_guard<std::mutex> lock(mutex);
+            journaled.push_back(nBatchId);
+        });
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
+        db.setDatabaseName(m_strPath);
+        ASSERT_TRUE(db.open());
+        QSqlQuery lock(db);
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        m_service.placeOrders(m_service.getStrategyRef(999), {makeOrder(23, "first", {"600000"})});
+        m_service.placeOrders(m_service.getStrategyRef(999), {makeOrder(23, "second", {"600036"})});
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            EXPECT_TRUE(journaled.empty()) << "placeOrders waited for a journal it could not write to";
+        }
+        ASSERT_TRUE(lock.exec(QStringLiteral("COMMIT")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("writer"));
+    m_journal.flush();
+    EXPECT_EQ(query("SELECT batch_id, note FROM orders ORDER BY id"), (QStringList{"1|first", "2|second"}));
+    std::lock_guard<std::mutex> guard(mutex);
+    EXPECT_EQ(journaled, (std::vector<qint64>{1, 2}));
 }
 
 TEST_F(OrderServiceTest, CancelsAndTasksGiveOneRowEachAndIncompleteOnesNone)

@@ -192,7 +192,7 @@ TEST_F(ReceiptsJournal, QueuedRowsAndBatchesFromManyThreadsKeepLifecycleOrder)
     }
     for (std::thread& thread : threads)
         thread.join();
-    m_pJournal->waitForReceipts();
+    m_pJournal->flush();
 
     for (int t = 0; t < kThreads; ++t) {
         const QString strSha = sha256(QStringLiteral("bytes %1").arg(t));
@@ -272,7 +272,7 @@ TEST_F(ReceiptsJournal, RecordsGoAheadOfWaitingReceiptRows)
     ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
     first.join();
     second.join();
-    m_pJournal->waitForReceipts();
+    m_pJournal->flush();
     lock.finish();
     db.close();
     db = QSqlDatabase();
@@ -308,18 +308,18 @@ TEST_F(ReceiptsJournal, LinesOfAnUnjournaledBatchAreDispatchRejected)
     service.stopOrderStrategy(kStrategy, strError);
     place(pStopped, "stopped", "stopped");
     // Rows queued back to back share a transaction: the refused ones below must not take these along.
-    m_pJournal->waitForReceipts();
+    m_pJournal->flush();
     m_pJournal->recordReceipts({receipt(QStringLiteral("full"), 2, "taken", QString())});
     m_pJournal->recordReceipts({receipt(QStringLiteral("full"), 3, "taken", QString())});
-    m_pJournal->waitForReceipts();
+    m_pJournal->flush();
     m_pJournal->recordReceipts({receipt(QStringLiteral("full"), 4, "taken", QString())});
-    m_pJournal->waitForReceipts();
+    m_pJournal->flush();
 
     EXPECT_EQ(rows(QStringLiteral("SELECT note FROM orders ORDER BY id")),
               QStringList{QStringLiteral("placed")});
     EXPECT_EQ(
         rows(QStringLiteral("SELECT sha256, line, state, batch_id = (SELECT batch_id FROM orders), reason "
-                            "FROM receipts ORDER BY id")),
+                            "FROM receipts ORDER BY sha256")),
         (QStringList{QStringLiteral("ok|1|placed|1|"),
                      QStringLiteral("refused|1|dispatch_rejected||委托日志写入失败, 未下出!"),
                      QStringLiteral("stopped|1|dispatch_rejected||批量下单策略已停止, 未下出!")}));
@@ -370,7 +370,7 @@ TEST_F(ReceiptsJournal, ALinePlacedWhosePlacedRowWasLostIsPlacedAtTheNextStart)
         return receipt(QStringLiteral("crash"), nLine, szState, QString(), nKey);
     };
     m_pJournal->recordReceipts({row(1, "taken"), row(1, "pending"), row(2, "taken"), row(2, "pending")});
-    m_pJournal->waitForReceipts();
+    m_pJournal->flush();
     // The batch of line 1 as the crashed run committed it, its placed row never written.
     exec({QStringLiteral("INSERT INTO orders (batch_id, placed_at, note, source_id, source_line) SELECT 7, "
                          "'2026-01-02T03:04:05', 'lost', id, 1 FROM receipt_sources")});
@@ -391,7 +391,7 @@ TEST_F(ReceiptsJournal, ALinePlacedWhosePlacedRowWasLostIsPlacedAtTheNextStart)
     // The same key in a new run is a new source.
     m_pJournal->recordReceipts({row(1, "taken")});
     m_pJournal->recordBatch(kStrategy, oneOrder(QStringLiteral("next")), {row(1, "placed")});
-    m_pJournal->waitForReceipts();
+    m_pJournal->flush();
     EXPECT_EQ(rows(QStringLiteral("SELECT COUNT(DISTINCT id), COUNT(DISTINCT sha256) FROM receipt_sources")),
               QStringList{QStringLiteral("2|1")});
     EXPECT_EQ(rows(QStringLiteral("SELECT o.source_id = MAX(s.id) FROM orders o, receipt_sources s WHERE "

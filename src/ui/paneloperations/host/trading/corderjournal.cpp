@@ -500,24 +500,32 @@ public:
         // may refer to the caller's frame, which waits below until fn has run.
         auto pTask = std::make_shared<std::packaged_task<R()>>(std::forward<F>(fn));
         std::future<R> result = pTask->get_future();
+        post([pTask] { (*pTask)(); }, bAfterReceipts);
+        return result.get();
+    }
+
+    // Queues job as call() does and returns at once; job must not refer to the caller's frame.
+    void post(std::function<void()> job, bool bAfterReceipts = false)
+    {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (bAfterReceipts) {
-                m_receiptJobs.push_back({nullptr, [pTask] { (*pTask)(); }});
+                m_receiptJobs.push_back({nullptr, std::move(job)});
                 m_pQueuedReceipts.reset();
             } else {
-                m_records.emplace_back([pTask] { (*pTask)(); });
+                m_records.push_back(std::move(job));
                 m_nRecordsWaiting.store(static_cast<int>(m_records.size()), std::memory_order_relaxed);
             }
         }
         m_cond.notify_one();
-        return result.get();
     }
 
     bool openDb(const QString& strPath, QString& strError);
     void closeDb();
     qint64 writeBatch(int nStrategyNo, const QVector<COrderParam>& orders,
                       const QVector<COrderReceipt>& placed = QVector<COrderReceipt>());
+    // writeBatch, and for a batch not written its announcement and the rejection of its lines.
+    qint64 runBatch(int nStrategyNo, const QVector<COrderParam>& orders, const QVector<COrderReceipt>& placed);
     bool writeCancel(const std::string& strCode, const std::string& strAccount, const std::string& strOrderId,
                      bool bByNumber);
     bool writeTask(const std::string& strCode, const std::string& strArgument);
@@ -1139,6 +1147,29 @@ qint64 COrderJournal::CWorker::writeBatch(int nStrategyNo, const QVector<COrderP
     return nBatchId;
 }
 
+qint64 COrderJournal::CWorker::runBatch(int nStrategyNo, const QVector<COrderParam>& orders,
+                                        const QVector<COrderReceipt>& placed)
+{
+    const qint64 nBatchId = writeBatch(nStrategyNo, orders, placed);
+    if (nBatchId >= 0) {
+        return nBatchId;
+    }
+    if (m_pOwner) {
+        m_pOwner->m_sigRecordFailed(RECORD_BATCH, orders.size());
+    }
+    // The paper broker places nothing it could not journal: the batch's lines were not placed.
+    QVector<COrderReceipt> rejected = placed;
+    for (COrderReceipt& receipt : rejected) {
+        receipt.m_strState = QStringLiteral("dispatch_rejected");
+        receipt.m_strReason = QStringLiteral("委托日志写入失败, 未下出!");
+        receipt.m_nBatchId = -1;
+    }
+    if (!rejected.isEmpty()) {
+        postReceipts(rejected);
+    }
+    return -1;
+}
+
 bool COrderJournal::CWorker::writeCancel(const std::string& strCode, const std::string& strAccount,
                                          const std::string& strOrderId, bool bByNumber)
 {
@@ -1513,6 +1544,7 @@ bool COrderJournal::open(const QString& strDbPath, QString& strError)
 {
     std::unique_lock<std::shared_mutex> lock(m_lifeMutex);
     if (m_pWorker) {
+        drain();
         m_pWorker->call([this] { m_pWorker->closeDb(); }, true);
         m_pWorker.reset();
     }
@@ -1531,33 +1563,55 @@ void COrderJournal::close()
 {
     std::unique_lock<std::shared_mutex> lock(m_lifeMutex);
     if (m_pWorker) {
+        drain();
         m_pWorker->call([this] { m_pWorker->closeDb(); }, true);
         m_pWorker.reset();
     }
+}
+
+bool COrderJournal::refuseBatch(int nStrategyNo, int nOrders) const
+{
+    if (!m_pWorker) {
+        LOG4CXX_ERROR(g_TTStdLogger,
+                      fmt::format("order journal not open: batch of {0} orders of strategy {1} "
+                                  "not recorded",
+                                  nOrders, nStrategyNo));
+        m_sigRecordFailed(RECORD_BATCH, nOrders);
+        return true;
+    }
+    if (nOrders == 0) {
+        LOG4CXX_WARN(g_TTStdLogger,
+                     fmt::format("order journal: empty batch of strategy {0} ignored", nStrategyNo));
+        return true;
+    }
+    return false;
 }
 
 qint64 COrderJournal::recordBatch(int nStrategyNo, const QVector<COrderParam>& orders,
                                   const QVector<COrderReceipt>& placed)
 {
     std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
-    if (!m_pWorker) {
-        LOG4CXX_ERROR(g_TTStdLogger,
-                      fmt::format("order journal not open: batch of {0} orders of strategy {1} "
-                                  "not recorded",
-                                  orders.size(), nStrategyNo));
-        m_sigRecordFailed(RECORD_BATCH, orders.size());
+    if (refuseBatch(nStrategyNo, orders.size())) {
         return -1;
     }
-    if (orders.isEmpty()) {
-        LOG4CXX_WARN(g_TTStdLogger,
-                     fmt::format("order journal: empty batch of strategy {0} ignored", nStrategyNo));
-        return -1;
+    return m_pWorker->call([&] { return m_pWorker->runBatch(nStrategyNo, orders, placed); });
+}
+
+bool COrderJournal::postBatch(int nStrategyNo, const QVector<COrderParam>& orders,
+                              const QVector<COrderReceipt>& placed, std::function<void(qint64)> done)
+{
+    std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
+    if (refuseBatch(nStrategyNo, orders.size())) {
+        return false;
     }
-    const qint64 nBatchId =
-        m_pWorker->call([&] { return m_pWorker->writeBatch(nStrategyNo, orders, placed); });
-    if (nBatchId < 0)
-        m_sigRecordFailed(RECORD_BATCH, orders.size());
-    return nBatchId;
+    // The vectors are shared, not copied: the caller's are not written to.
+    m_pWorker->post([pWorker = m_pWorker.get(), nStrategyNo, orders, placed, done = std::move(done)] {
+        const qint64 nBatchId = pWorker->runBatch(nStrategyNo, orders, placed);
+        if (done) {
+            done(nBatchId);
+        }
+    });
+    return true;
 }
 
 bool COrderJournal::recordCancel(const std::string& strCode, const std::string& strAccount,
@@ -1628,12 +1682,19 @@ void COrderJournal::recordReceipts(std::function<QVector<COrderReceipt>()> make)
     m_pWorker->postReceipts(std::move(make));
 }
 
-void COrderJournal::waitForReceipts()
+void COrderJournal::flush()
 {
     std::shared_lock<std::shared_mutex> lock(m_lifeMutex);
     if (m_pWorker) {
-        m_pWorker->call([] {}, true);
+        drain();
     }
+}
+
+void COrderJournal::drain()
+{
+    // A batch queues its receipts when it is written: the records first, then every receipt.
+    m_pWorker->call([] {});
+    m_pWorker->call([] {}, true);
 }
 
 int COrderJournal::finishOpenReceipts(const QString& strReason)

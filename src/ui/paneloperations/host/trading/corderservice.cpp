@@ -56,7 +56,14 @@ COrderService::COrderService(boost::shared_ptr<COrderJournal> pJournal)
 {
 }
 
-COrderService::~COrderService() = default;
+COrderService::~COrderService()
+{
+    // The batches handed over report back to this object.
+    if (m_pJournal)
+    {
+        m_pJournal->flush();
+    }
+}
 
 COrderServiceDbfHelper* COrderService::getDbfHelper() const
 {
@@ -160,15 +167,16 @@ void COrderService::placeOrders(const boost::shared_ptr<COrderStrategy>& pStrate
     QVector<COrderReceipt> placed;
     placed.swap(t_stagedReceipts);
     // Whatever keeps the batch from the journal keeps its lines from being placed: their receipts say so.
+    // Once the journal has the batch, it answers for them.
     struct CRejectUnplaced
     {
         COrderJournal* m_pJournal;
         QVector<COrderReceipt>& m_placed;
         QString m_strReason = QStringLiteral("批量下单策略已停止, 未下出!");
-        bool m_bPlaced = false;
+        bool m_bHandedOver = false;
         ~CRejectUnplaced()
         {
-            if (m_bPlaced || m_placed.isEmpty() || !m_pJournal)
+            if (m_bHandedOver || m_placed.isEmpty() || !m_pJournal)
                 return;
             for (COrderReceipt& receipt : m_placed)
             {
@@ -207,26 +215,36 @@ void COrderService::placeOrders(const boost::shared_ptr<COrderStrategy>& pStrate
     {
         nSingles += order.m_singleParams.size();
     }
+    const int nStrategyNo = pStrategy->number();
     if (!m_pJournal)
     {
         LOG4CXX_INFO(g_TTStdLogger,
                      fmt::format("placeOrders strategy {0}: {1} orders, {2} single orders (no journal)",
-                                 pStrategy->number(), orders.size(), nSingles));
+                                 nStrategyNo, orders.size(), nSingles));
         return;
     }
-    const qint64 nBatchId = m_pJournal->recordBatch(pStrategy->number(), orders, placed);
-    if (nBatchId < 0)
-    {
+    // The caller does not wait for the disk: the journal writes the batch on its own thread, in its
+    // order among the records, and reports a failure itself (console, dispatch_rejected receipts).
+    const int nOrders = orders.size();
+    reject.m_bHandedOver = m_pJournal->postBatch(
+        nStrategyNo, orders, placed, [this, nStrategyNo, nOrders, nSingles](qint64 nBatchId) {
+            if (nBatchId < 0)
+            {
+                LOG4CXX_ERROR(g_TTStdLogger,
+                              fmt::format("placeOrders strategy {0}: batch of {1} orders could not be "
+                                          "journaled, nothing placed",
+                                          nStrategyNo, nOrders));
+            }
+            else
+            {
+                LOG4CXX_INFO(g_TTStdLogger,
+                             fmt::format("placeOrders strategy {0}: batch {1}, {2} orders, {3} single orders",
+                                         nStrategyNo, nBatchId, nOrders, nSingles));
+            }
+            m_sigBatchJournaled(nStrategyNo, nBatchId, nOrders);
+        });
+    if (!reject.m_bHandedOver)
         reject.m_strReason = QStringLiteral("委托日志写入失败, 未下出!");
-        LOG4CXX_ERROR(g_TTStdLogger, fmt::format("placeOrders strategy {0}: batch of {1} orders could not be "
-                                                 "journaled, nothing placed",
-                                                 pStrategy->number(), orders.size()));
-        return;
-    }
-    reject.m_bPlaced = true;
-    LOG4CXX_INFO(g_TTStdLogger,
-                 fmt::format("placeOrders strategy {0}: batch {1}, {2} orders, {3} single orders",
-                             pStrategy->number(), nBatchId, orders.size(), nSingles));
 }
 
 void COrderService::cancelOrders(const std::vector<std::string>& cancel, const COrderStrategyParam& param,

@@ -7,6 +7,7 @@
 #include "trading/corderstrategyparam.h"
 
 #include <boost/shared_ptr.hpp>
+#include <boost/signals2/signal.hpp>
 #include <boost/thread/mutex.hpp>
 
 #include <QString>
@@ -46,7 +47,8 @@ public:
 
     // Places all orders as one batch through the strategy. The receipts staged on the calling thread
     // link the batch's orders to their lines and are recorded after it; when nothing is placed they
-    // are recorded as dispatch_rejected.
+    // are recorded as dispatch_rejected. Returns once the journal has the batch, before it is on the
+    // disk; the journal's flush waits for that.
     virtual void placeOrders(const boost::shared_ptr<COrderStrategy>& pStrategy, const QVector<COrderParam>& orders);
     // Cancels one order: strCancel holds code, account, order identifier (UTF-8).
     virtual void cancelOrders(const std::vector<std::string>& cancel, const COrderStrategyParam& param,
@@ -56,6 +58,10 @@ public:
                              const std::vector<int>& params);
 
     COrderServiceDbfHelper* getDbfHelper() const;
+
+    // On the journal's thread, once a batch handed to placeOrders is committed (its id) or could not
+    // be (-1).
+    boost::signals2::signal<void(int nStrategyNo, qint64 nBatchId, int nOrders)> m_sigBatchJournaled;
 
     // Stages the placed receipts of the batch that the next placeOrders on this thread places.
     static void stageReceipts(const QVector<COrderReceipt>& placed);
