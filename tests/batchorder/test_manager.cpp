@@ -101,68 +101,27 @@ protected:
 
 // ---- life cycle -----------------------------------------------------------------------------------------
 
-TEST_F(ManagerTest, InitReadsTheSettingsAndStartsNothing)
+// Init reads the settings and starts nothing; a second init keeps the first manager. An empty order key
+// matches no key event, not even key 0 (the key setting itself is read in the failed-construction test).
+TEST_F(ManagerTest, InitAndAStartWithEmptyPathStartNothing)
 {
-    m_host.userConfig().setUserDataString(USER_BATCH_ORDER_SHORTCUT_KEY, QStringLiteral("F9"), false);
     m_host.userConfig().setUserDataString(USER_BATCH_ORDER_FILE_PATH, QStringLiteral("/tmp/指令.csv"), false);
     CLogCapture capture;
     CBatchOrderManager* pManager = create();
     ASSERT_NE(pManager, nullptr);
-    EXPECT_TRUE(capture.contains("[order ] BatchOrderManager init , path = /tmp/指令.csv, key = F9"));
-    EXPECT_FALSE(monitoring()) << "init must not start monitoring";
+    EXPECT_TRUE(capture.contains("[order ] BatchOrderManager init , path = /tmp/指令.csv, key = "));
     EXPECT_NE(CBatchOrderSmartKeyChecker::instance(), nullptr);
     CBatchOrderManager::initInstance(nullptr);
     CBatchOrderManager::initInstance(reinterpret_cast<CBatchOrderManager*>(0x1));
     EXPECT_EQ(CBatchOrderManager::instance(), pManager) << "a second init keeps the first manager";
-}
 
-TEST_F(ManagerTest, StartWithEmptyPathOrWithoutOrderKeyStartsNothing)
-{
-    CLogCapture capture;
-    create();
-    // An empty order key matches no key event, not even key 0.
     for (int nKey : {0, int(Qt::Key_F9), int(Qt::Key_Space), int(Qt::Key_A | Qt::ControlModifier)})
         shortcuts()->deliverKey(nKey, 0);
-    m_setup.manager()->startFileMonitor(QString());
+    pManager->startFileMonitor(QString());
     EXPECT_EQ(m_setup.consoleTexts(), (QStringList{"[system] start!", "[error] start path empty!"}));
     EXPECT_FALSE(monitoring());
     EXPECT_EQ(capture.count("start thread!"), 0) << "no reader thread for an empty path";
-    EXPECT_TRUE(capture.contains("[order ] start!") && capture.contains("[order ] start path empty!"));
-}
-
-TEST_F(ManagerTest, StartTwiceKeepsOneReaderAndStopLeavesPendingRecords)
-{
-    CLogCapture capture;
-    CBatchOrderManager* pManager = create();
-    pManager->stopFileMonitor(); // without a start it still says so
-    EXPECT_EQ(m_setup.consoleTexts(), QStringList{"[system] stop!"});
-    pManager->startFileMonitor(m_strPath);
-    pManager->startFileMonitor(m_strPath);
-    EXPECT_TRUE(monitoring());
-    EXPECT_EQ(capture.count("start thread!"), 2);
-
-    // One reader, one connection: a file is delivered exactly once.
-    std::atomic<int> nBatches{0};
-    boost::signals2::scoped_connection connection =
-        pManager->m_sigNewDatas.connect([&](const Batch&) { ++nBatches; });
-    putFile(m_strPath, kBuy.toUtf8() + '\n');
-    // The reader logs the file before it hands the lines over; wait for the intake itself.
-    EXPECT_TRUE(waitUntil([&] { return nBatches.load() != 0; }));
-    drainBatchOrderStrand();
-    EXPECT_EQ(nBatches.load(), 1);
-    pManager->stopFileMonitor();
-    EXPECT_FALSE(monitoring());
-    const auto datas = pManager->getAllDatas();
-    ASSERT_EQ(datas.size(), 1);
-    EXPECT_EQ(datas[0]->m_nStatus, 0) << "stopping leaves the record pending";
-}
-
-TEST_F(ManagerTest, DestroyingWhileMonitoringStopsTheReader)
-{
-    CLogCapture capture;
-    create()->startFileMonitor(m_strPath);
-    delete m_setup.takeManager();
-    EXPECT_TRUE(capture.contains("stop thread!"));
+    EXPECT_TRUE(capture.contains("[order ] start path empty!"));
 }
 
 namespace {
@@ -380,10 +339,20 @@ TEST_F(ManagerTest, TakenFileStaysUntilItsRecordsAreBackedUp)
 
 // ---- intake and dispatch ---------------------------------------------------------------------------------
 
-TEST_F(Dispatch, FileOfTwoOrdersACancelAndAnEmptyLastLine)
+// Two starts leave one reader and one connection: a file (GBK, renamed in, as outside programs write it)
+// is taken in once, orders pending before handled ones, every line backed up. A stop leaves the records
+// pending; destroying a monitoring manager stops its reader.
+TEST_F(Dispatch, FileThroughTwoStartsIsTakenInOnceAndStopLeavesItPending)
 {
+    CLogCapture capture;
+    QString strError;
+    m_host.orderService().stopOrderStrategy(kStrategy, strError);
+    m_pManager->stopFileMonitor(); // without a start it still says so
+    EXPECT_EQ(m_setup.consoleTexts(), QStringList{"[system] stop!"});
     m_pManager->startFileMonitor(m_strPath);
-    // Written as an outside program would: GBK, into a temporary name, then renamed into place.
+    m_pManager->startFileMonitor(m_strPath);
+    EXPECT_TRUE(monitoring());
+    EXPECT_EQ(capture.count("start thread!"), 2);
     putFile(m_strPath,
             QTextCodec::codecForName("GBK")->fromUnicode(kBuy + "\n" + kCancel + "\n" + kSell + ",策略一\n"));
     // The reader logs the file before it hands the lines over; wait for the intake itself.
@@ -393,19 +362,23 @@ TEST_F(Dispatch, FileOfTwoOrdersACancelAndAnEmptyLastLine)
     const auto all = emissions();
     ASSERT_EQ(all.size(), 1u);
     ASSERT_EQ(all[0].size(), 3);
-    EXPECT_EQ(all[0][0]->m_nStatus, 0);
     EXPECT_EQ(all[0][1]->m_nStatus, 4);
-    EXPECT_EQ(all[0][2]->m_nStatus, 0);
     EXPECT_EQ(all[0][2]->m_strStrategy, QStringLiteral("策略一"));
-    // Pending first, then handled.
     EXPECT_EQ(m_pManager->getAllDatas(), (Batch{all[0][0], all[0][2], all[0][1]}));
-
     const QStringList backup = m_setup.backupLines();
     ASSERT_EQ(backup.size(), 4) << backup.join('\n').toStdString();
     EXPECT_TRUE(backup[0].startsWith(QStringLiteral("ORDER_TYPE,PRICE_TYPE")));
     EXPECT_TRUE(backup[1].startsWith(QStringLiteral("23,0,10.5,600000,100,")));
     EXPECT_TRUE(backup[2].startsWith(QStringLiteral("cancel_order,")));
     EXPECT_TRUE(backup[3].startsWith(QStringLiteral("24,0,12.30,000001,200,")));
+
+    m_pManager->stopFileMonitor();
+    EXPECT_FALSE(monitoring());
+    EXPECT_EQ(all[0][0]->m_nStatus, 0);
+    EXPECT_EQ(all[0][2]->m_nStatus, 0);
+    m_pManager->startFileMonitor(m_strPath);
+    delete m_setup.takeManager();
+    EXPECT_EQ(capture.count("stop thread!"), 2);
 }
 
 // The summary counts every line of the payload; blank and carriage-return lines are dropped before
@@ -436,13 +409,26 @@ TEST_F(Dispatch, ShortcutIntakeSummary)
     EXPECT_EQ(m_pManager->getAllDatas().size(), nBefore + 1);
 }
 
-TEST_F(Dispatch, TryOrderConvertsEveryPendingRecordAndPlacesOneBatch)
+// Without the strategy nothing is converted or placed and the console says how many stay; once it runs,
+// a trigger converts every pending record (an unsupported one fails with its error) and places one batch.
+TEST_F(Dispatch, TryOrderPlacesEveryPendingRecordInOneBatchOnceTheStrategyRuns)
 {
     m_pManager->tryOrder();
     EXPECT_TRUE(emissions().empty() && m_setup.consoleTexts().isEmpty()) << "an empty queue does nothing";
+    QString strError;
+    m_host.orderService().stopOrderStrategy(kStrategy, strError);
     m_setup.intake(kBuy + "\n" + kUnsupported + "\n" + kSell);
     m_emissions.clear();
 
+    m_pManager->tryOrder();
+    EXPECT_TRUE(m_recorder.batches().empty());
+    EXPECT_TRUE(emissions().empty());
+    EXPECT_EQ(m_setup.consoleTexts().last(), QStringLiteral("[error] 批量下单策略未运行, 3 条指令未下出!"));
+    EXPECT_FALSE(consoleHas(QStringLiteral("[error] [参数错误] 不支持当前操作类型!!"))) << "converted";
+    for (const auto& pData : m_pManager->getAllDatas())
+        EXPECT_EQ(pData->m_nStatus, 0);
+
+    m_host.orderService().addBatchOrderStrategy(kStrategy);
     m_pManager->tryOrder();
     const auto all = emissions();
     ASSERT_EQ(all.size(), 1u);
@@ -452,7 +438,6 @@ TEST_F(Dispatch, TryOrderConvertsEveryPendingRecordAndPlacesOneBatch)
     EXPECT_FALSE(all[0][1]->m_strErrorMsg.isEmpty());
     EXPECT_TRUE(consoleHas(QStringLiteral("[error] [参数错误] 不支持当前操作类型!!")));
     EXPECT_TRUE(consoleHas(QStringLiteral("[order] 用户下出 2 条指令!")));
-
     const auto batches = m_recorder.batches();
     ASSERT_EQ(batches.size(), 1u);
     ASSERT_EQ(batches[0].size(), 2);
@@ -460,28 +445,6 @@ TEST_F(Dispatch, TryOrderConvertsEveryPendingRecordAndPlacesOneBatch)
     EXPECT_EQ(batches[0][0].m_singleParams.value(0).m_strStockCode, QStringLiteral("600000"));
     EXPECT_EQ(batches[0][1].m_singleParams.value(0).m_strStockCode, QStringLiteral("000001"));
     EXPECT_EQ(m_pManager->getFrontTimetag(), UINT64_MAX);
-}
-
-TEST_F(Dispatch, WithoutStrategyRecordsStayPendingAndTheConsoleSaysHowMany)
-{
-    QString strError;
-    m_host.orderService().stopOrderStrategy(kStrategy, strError);
-    m_setup.intake(kBuy + "\n" + kUnsupported);
-    m_emissions.clear();
-
-    m_pManager->tryOrder();
-    EXPECT_TRUE(m_recorder.batches().empty());
-    EXPECT_TRUE(emissions().empty());
-    EXPECT_EQ(m_setup.consoleTexts().last(), QStringLiteral("[error] 批量下单策略未运行, 2 条指令未下出!"));
-    EXPECT_FALSE(consoleHas(QStringLiteral("[error] [参数错误] 不支持当前操作类型!!")))
-        << "nothing converted";
-    for (const auto& pData : m_pManager->getAllDatas())
-        EXPECT_EQ(pData->m_nStatus, 0);
-
-    m_host.orderService().addBatchOrderStrategy(kStrategy);
-    m_pManager->tryOrder();
-    ASSERT_EQ(m_recorder.batches().size(), 1u) << "a later trigger places what was left";
-    EXPECT_EQ(m_recorder.batches()[0].size(), 1);
 }
 
 // A stop that comes while a dispatch hands its batch over waits for it: the batch is not refused half-way.
