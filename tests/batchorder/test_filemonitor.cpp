@@ -1,7 +1,6 @@
 #include "cbatchordererrorthrottle.h"
 #include "cbatchorderfilemonitor.h"
 
-#include "base/utils.h"
 #include "common/clogcapture.h"
 #include "common/rowname.h"
 #include "common/waituntil.h"
@@ -90,13 +89,11 @@ bool writeText(int nFd, std::string_view text)
     return ::write(nFd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
 }
 
-// Each emission with what the directory held at that moment (the temporary file is still there) and
-// the name of the thread it came on.
+// Each emission with what the directory held at that moment (the temporary file is still there).
 struct CEmission
 {
     QStringList m_lines;
     QStringList m_entries;
-    std::string m_strThread;
 };
 
 class CFileMonitorTest : public ::testing::Test
@@ -108,7 +105,7 @@ protected:
         m_connection = m_monitor.m_sigCsvFileRead.connect([this](const QStringList& lines) {
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
-                m_emissions.push_back({lines, entries(m_dir.path()), utils::getThreadName()});
+                m_emissions.push_back({lines, entries(m_dir.path())});
             }
             if (m_bStopInSlot.exchange(false))
                 m_monitor.stopCsvMonitor();
@@ -226,7 +223,6 @@ TEST_P(CFileFormatTest, FileIsTakenReadAndDeleted)
     const CEmission emission = emissions().front();
     EXPECT_TRUE(emission.m_entries.contains(QString::fromUtf8(row.m_szTmpName)))
         << emission.m_entries.join(' ').toStdString();
-    EXPECT_EQ(emission.m_strThread, "batch_order_read_thread");
     const std::string strText = row.m_expectedLines.join('\n').toStdString();
     EXPECT_EQ(logged(), (CTexts{"start thread!", "param " + strText, "stop thread!"}));
     EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
@@ -342,6 +338,9 @@ INSTANTIATE_TEST_SUITE_P(Modes, CFileMonitorModeTest, ::testing::Bool(),
 
 // ---- starting and stopping ----------------------------------------------------------------------------
 
+// Repeated starts leave one reader. A slot may stop its own monitor: the reader cannot wait for itself, so
+// it only ends, and the next start waits for it before starting the one new reader. A stop or the
+// destructor returns once the reader has ended.
 TEST_F(CFileMonitorTest, StartsStopsAndDestructionLeaveAtMostOneReader)
 {
     m_monitor.stopCsvMonitor();
@@ -352,49 +351,34 @@ TEST_F(CFileMonitorTest, StartsStopsAndDestructionLeaveAtMostOneReader)
         m_monitor.startCsvMonitor();
         m_monitor.stopCsvMonitor();
     }
+    m_bStopInSlot = true;
     m_monitor.startCsvMonitor();
     EXPECT_EQ(readerThreadCount(), 1);
-    EXPECT_EQ(m_log.count("start thread!"), 41);
-    EXPECT_EQ(m_log.count("stop thread!"), 20);
-    EXPECT_EQ(deliver(m_strPath, "once\n"), QStringList({"once", ""}));
-    EXPECT_EQ(emissions().size(), 1u);
-    EXPECT_EQ(readerThreadCount(), 0) << "stop returns once the reader has ended";
+    putFile(m_strPath, "first\n");
+    ASSERT_TRUE(m_log.waitForCount("stop thread!", 21));
+    m_monitor.startCsvMonitor();
+    EXPECT_EQ(readerThreadCount(), 1);
+    EXPECT_EQ(m_log.count("start thread!"), 42);
+    EXPECT_EQ(deliver(m_strPath, "second\n"), QStringList({"second", ""}));
+    EXPECT_EQ(emissions().size(), 2u);
+    EXPECT_EQ(readerThreadCount(), 0);
     {
         CBatchOrderFileMonitor other;
         other.startCsvMonitor();
         EXPECT_EQ(readerThreadCount(), 1);
     }
-    EXPECT_EQ(readerThreadCount(), 0) << "the destructor stops and joins the reader";
-}
-
-// A slot may stop its own monitor: the reader cannot wait for itself, so it only ends, and the next
-// start waits for it before starting the one new reader.
-TEST_F(CFileMonitorTest, StopFromSlotThenStartGivesOneReader)
-{
-    m_bStopInSlot = true;
-    m_monitor.startCsvMonitor();
-    putFile(m_strPath, "first\n");
-    ASSERT_TRUE(m_log.waitForCount("stop thread!", 1));
-    m_monitor.startCsvMonitor();
-    EXPECT_EQ(readerThreadCount(), 1);
-    EXPECT_EQ(deliver(m_strPath, "second\n"), QStringList({"second", ""}));
-    EXPECT_EQ(emissions().size(), 2u);
+    EXPECT_EQ(readerThreadCount(), 0);
 }
 
 // ---- files left aside: never replaced, always reported ----------------------------------------------------
 
-enum ELeftAside
-{
-    LEFT_BY_EARLIER_RUN,
-    OVER_THE_LIMIT,
-    HAND_OVER_FAILED,
-    UNREADABLE,
-};
-
 struct CLeftAsideRow : CNamedRow
 {
-    ELeftAside m_eKind;
-    const char* m_szReason; // in the console message
+    const char* m_szReason;     // in the console message
+    bool m_bLeftover = false;   // the file is already at the first temporary name when the reader starts
+    int64_t m_nMaxFileSize = 0; // 0: the default limit
+    bool m_bSlotThrows = false;
+    bool m_bUnreadable = false;
 };
 
 class CLeftAsideTest : public CFileMonitorTest, public ::testing::WithParamInterface<CLeftAsideRow>
@@ -402,10 +386,10 @@ class CLeftAsideTest : public CFileMonitorTest, public ::testing::WithParamInter
 };
 
 const CLeftAsideRow kLeftAsideRows[] = {
-    {"LeftoverOfAnEarlierRunIsReportedAtStart", LEFT_BY_EARLIER_RUN, "此前运行遗留"},
-    {"FileOverTheLimitIsLeftAsideUnread", OVER_THE_LIMIT, "超过大小上限(19 字节 > 8 字节)"},
-    {"LinesOfAFailedHandOverStayOnDisk", HAND_OVER_FAILED, "处理中断"},
-    {"UnreadableFileIsLeftAside", UNREADABLE, "无法打开"},
+    {"LeftoverOfAnEarlierRunIsReportedAtStart", "此前运行遗留", true},
+    {"FileOverTheLimitIsLeftAsideUnread", "超过大小上限(19 字节 > 8 字节)", false, 8},
+    {"LinesOfAFailedHandOverStayOnDisk", "处理中断", false, 0, true},
+    {"UnreadableFileIsLeftAside", "无法打开", false, 0, false, true},
 };
 
 // The file left aside is the only copy of its lines: the next file goes to the next free name, the
@@ -413,27 +397,15 @@ const CLeftAsideRow kLeftAsideRows[] = {
 TEST_P(CLeftAsideTest, NextFileDoesNotReplaceIt)
 {
     const CLeftAsideRow& row = GetParam();
+    if (row.m_bUnreadable && ::geteuid() == 0)
+        GTEST_SKIP() << "root reads any file, so read permission cannot be taken away";
     const QByteArray aside = "1,left aside,lines\n";
     const QString strAside = m_dir.filePath(QStringLiteral("orders_tmp1.csv"));
-    switch (row.m_eKind) {
-    case LEFT_BY_EARLIER_RUN:
-        putFile(strAside, aside);
-        break;
-    case OVER_THE_LIMIT:
-        m_monitor.setMaxFileSize(8);
-        putFile(m_strPath, aside);
-        break;
-    case HAND_OVER_FAILED:
-        m_bThrowInSlot = true;
-        putFile(m_strPath, aside);
-        break;
-    case UNREADABLE:
-        if (::geteuid() == 0)
-            GTEST_SKIP() << "root reads any file, so read permission cannot be taken away";
-        putFile(m_strPath, aside);
-        ASSERT_TRUE(QFile::setPermissions(m_strPath, QFileDevice::WriteOwner));
-        break;
-    }
+    putFile(row.m_bLeftover ? strAside : m_strPath, aside);
+    EXPECT_TRUE(!row.m_bUnreadable || QFile::setPermissions(m_strPath, QFileDevice::WriteOwner));
+    if (row.m_nMaxFileSize > 0)
+        m_monitor.setMaxFileSize(row.m_nMaxFileSize);
+    m_bThrowInSlot = row.m_bSlotThrows;
     m_monitor.startCsvMonitor();
     ASSERT_TRUE(waitUntil([&] { return !messages().isEmpty(); })) << "nothing reported";
     EXPECT_EQ(deliver(m_strPath, "after\n"), QStringList({"after", ""}));
