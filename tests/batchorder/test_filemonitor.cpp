@@ -256,56 +256,29 @@ class CFileMonitorModeTest : public CFileMonitorTest, public ::testing::WithPara
     }
 };
 
-// The writer keeps the file open while it writes it line by line: each poll in that time is refused, and
-// the file is taken whole, once, after its release.
-TEST_P(CFileMonitorModeTest, FileHeldOpenBySlowWriterArrivesWholeOnceReleased)
+// Another process writes files back to back, each as soon as the previous one is gone from the path. The
+// first it writes in place line by line, 30 ms apart, so that every poll meanwhile is refused; then odd
+// ones renamed in, even ones written in place in pieces, 300 us apart, so that a reader that takes open
+// files would catch some halves.
+TEST_P(CFileMonitorModeTest, FilesFromAnotherProcessArriveWholeOnceEachOnceClosed)
 {
-    const QByteArray path = QFile::encodeName(m_strPath);
-    m_monitor.startCsvMonitor();
-    ASSERT_EQ(runWriterProcess([&] {
-                  const int nFd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                  for (const char* szLine : {"1,a\n", "2,b\n", "3,c\n", "4,d\n", "5,e\n"}) {
-                      if (nFd < 0 || !writeText(nFd, szLine) || ::usleep(30000) != 0)
-                          return 2;
-                  }
-                  return ::close(nFd) == 0 ? 0 : 3;
-              }),
-              0);
-    ASSERT_TRUE(waitEmissions(1));
-    m_monitor.stopCsvMonitor();
-
-    const auto all = emissions();
-    ASSERT_EQ(all.size(), 1u);
-    EXPECT_EQ(all[0].m_lines, QStringList({"1,a", "2,b", "3,c", "4,d", "5,e", ""}));
-    // Refused at every poll: the first refusal is logged with the system's reason, the run's end with its
-    // count, which shows the file was polled more than once while it was written.
-    const CTexts texts = logged();
-    ASSERT_EQ(texts.size(), 5u) << ::testing::PrintToString(texts);
-    const std::string strRefused = "rename failed!" + std::string(std::strerror(EAGAIN));
-    EXPECT_EQ(texts[1], strRefused);
-    const std::string strRecovered = "recovered: " + strRefused + " (seen ";
-    ASSERT_EQ(texts[2].rfind(strRecovered, 0), 0u) << texts[2];
-    EXPECT_GT(std::atoi(texts[2].c_str() + strRecovered.size()), 1);
-}
-
-// Another process writes files back to back, each as soon as the previous one is gone from the path:
-// even ones renamed in, odd ones written in place in two steps and closed.
-TEST_P(CFileMonitorModeTest, ThousandFilesFromAnotherProcessEachArriveOnce)
-{
-    std::vector<std::string> contents;
-    for (int i = 0; i < 1000; ++i)
+    std::vector<std::string> contents{"1,a\n2,b\n3,c\n4,d\n5,e\n"};
+    for (int i = 1; i < 1000; ++i)
         contents.push_back(std::to_string(i) + ",first half\n" + std::to_string(i) + ",second half\n");
     const QByteArray path = QFile::encodeName(m_strPath);
     const QByteArray part = QFile::encodeName(m_dir.filePath(QStringLiteral("orders.part")));
     const auto writer = [&] {
         for (size_t i = 0; i < contents.size(); ++i) {
             const std::string_view content = contents[i];
-            const bool bRenameIn = i % 2 == 0;
+            const bool bRenameIn = i % 2 == 1;
+            const size_t nPiece = i == 0 ? 4 : 10;
             const int nFd = ::open(bRenameIn ? part.constData() : path.constData(), O_WRONLY | O_CREAT, 0644);
-            // A pause halfway, so that a reader that takes open files would catch some halves.
-            if (nFd < 0 || !writeText(nFd, content.substr(0, 10)) || ::usleep(300) != 0 ||
-                !writeText(nFd, content.substr(10)) || ::close(nFd) != 0 ||
-                (bRenameIn && ::rename(part.constData(), path.constData()) != 0))
+            for (size_t n = 0; n < content.size(); n += nPiece) {
+                if (nFd < 0 || !writeText(nFd, content.substr(n, nPiece)) ||
+                    ::usleep(i == 0 ? 30000 : 300) != 0)
+                    return 2;
+            }
+            if (::close(nFd) != 0 || (bRenameIn && ::rename(part.constData(), path.constData()) != 0))
                 return 2;
             // The next file once this one is gone; 10 s without that means the reader stopped taking files.
             for (int nWait = 0; ::access(path.constData(), F_OK) == 0; ++nWait) {
@@ -326,11 +299,19 @@ TEST_P(CFileMonitorModeTest, ThousandFilesFromAnotherProcessEachArriveOnce)
         got.push_back(emission.m_lines.join('\n').toStdString());
     const auto firstWrong = std::mismatch(got.begin(), got.end(), contents.begin(), contents.end()).first;
     EXPECT_TRUE(got == contents) << got.size() << " emissions, first wrong: " << firstWrong - got.begin();
-    EXPECT_EQ(m_log.count("open failed!"), 0);
-    EXPECT_EQ(m_log.count("rename failed!"),
-              m_log.count("rename failed!" + std::string(std::strerror(EAGAIN))))
-        << "the only refusals are files still open";
     EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
+    // The only refusals are files still open; a run of them is logged once and closed with its count,
+    // which shows the first file was polled more than once while it was written.
+    const std::string strRefused = "rename failed!" + std::string(std::strerror(EAGAIN));
+    EXPECT_EQ(m_log.count("open failed!"), 0);
+    EXPECT_EQ(m_log.count("rename failed!"), m_log.count(strRefused));
+    const CTexts texts = logged();
+    const std::string strRecovered = "recovered: " + strRefused + " (seen ";
+    const auto recovered = std::find_if(
+        texts.begin(), texts.end(), [&](const std::string& str) { return str.rfind(strRecovered, 0) == 0; });
+    ASSERT_EQ(recovered - texts.begin(), 2) << ::testing::PrintToString(texts);
+    EXPECT_EQ(texts[1], strRefused);
+    EXPECT_GT(std::atoi(recovered->c_str() + strRecovered.size()), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, CFileMonitorModeTest, ::testing::Bool(),
@@ -484,7 +465,6 @@ TEST_P(CRefusedEntryTest, RefusedOnceThenTheNextFileIsTaken)
     ASSERT_EQ(::remove(path.constData()), 0);
     EXPECT_EQ(deliver(m_strPath, "after\n"), QStringList({"after", ""}));
 
-    EXPECT_EQ(emissions().size(), 1u);
     const QStringList all = messages();
     ASSERT_EQ(all.size(), 1) << all.join('\n').toStdString();
     EXPECT_TRUE(all[0].startsWith(QStringLiteral("4 ")) && all[0].contains(m_strPath))

@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -50,10 +51,9 @@ protected:
     boost::shared_ptr<CBatchOrderData> agedPending()
     {
         m_setup.intake(kBuy);
-        boost::shared_ptr<CBatchOrderData> pData;
-        for (const auto& pCandidate : m_setup.manager()->getAllDatas())
-            if (!pData || pCandidate->m_nSeq > pData->m_nSeq)
-                pData = pCandidate;
+        const auto datas = m_setup.manager()->getAllDatas();
+        const auto pData = *std::max_element(
+            datas.begin(), datas.end(), [](const auto& a, const auto& b) { return a->m_nSeq < b->m_nSeq; });
         pData->m_nTimetag = static_cast<uint64_t>(utils::clockMSec()) - 1000;
         return pData;
     }
