@@ -134,8 +134,7 @@ protected:
     {
         return waitUntil([&] { return emissions().size() >= nCount; }, timeout);
     }
-    // Puts a file, waits for its emission and stops; the emitted lines. The stop waits for the reader, so
-    // the temporary file must be gone by then.
+    // Puts a file, waits for its emission and stops; the emitted lines. No temporary file may stay.
     QStringList deliver(const QString& strPath, const QByteArray& bytes)
     {
         const size_t nBefore = emissions().size();
@@ -256,10 +255,8 @@ class CFileMonitorModeTest : public CFileMonitorTest, public ::testing::WithPara
     }
 };
 
-// Another process writes files back to back, each as soon as the previous one is gone from the path. The
-// first it writes in place line by line, 30 ms apart, so that every poll meanwhile is refused; then odd
-// ones renamed in, even ones written in place in pieces, 300 us apart, so that a reader that takes open
-// files would catch some halves.
+// Another process writes files back to back: the first in place line by line, 30 ms apart, then odd ones
+// renamed in and even ones in place in pieces 300 us apart, where a reader taking open files catches halves.
 TEST_P(CFileMonitorModeTest, FilesFromAnotherProcessArriveWholeOnceEachOnceClosed)
 {
     std::vector<std::string> contents{"1,a\n2,b\n3,c\n4,d\n5,e\n"};
@@ -300,8 +297,7 @@ TEST_P(CFileMonitorModeTest, FilesFromAnotherProcessArriveWholeOnceEachOnceClose
     const auto firstWrong = std::mismatch(got.begin(), got.end(), contents.begin(), contents.end()).first;
     EXPECT_TRUE(got == contents) << got.size() << " emissions, first wrong: " << firstWrong - got.begin();
     EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
-    // The only refusals are files still open; a run of them is logged once and closed with its count,
-    // which shows the first file was polled more than once while it was written.
+    // Refusals are files still open, a run logged once and closed with its count (the first file's above 1).
     const std::string strRefused = "rename failed!" + std::string(std::strerror(EAGAIN));
     EXPECT_EQ(m_log.count("open failed!"), 0);
     EXPECT_EQ(m_log.count("rename failed!"), m_log.count(strRefused));
@@ -319,9 +315,8 @@ INSTANTIATE_TEST_SUITE_P(Modes, CFileMonitorModeTest, ::testing::Bool(),
 
 // ---- starting and stopping ----------------------------------------------------------------------------
 
-// Repeated starts leave one reader. A slot may stop its own monitor: the reader cannot wait for itself, so
-// it only ends, and the next start waits for it before starting the one new reader. A stop or the
-// destructor returns once the reader has ended.
+// Repeated starts leave one reader; a stop from a slot only ends the reader (it cannot join itself) and the
+// next start waits for it. A stop or the destructor returns once the reader has ended.
 TEST_F(CFileMonitorTest, StartsStopsAndDestructionLeaveAtMostOneReader)
 {
     m_monitor.stopCsvMonitor();
@@ -373,8 +368,7 @@ const CLeftAsideRow kLeftAsideRows[] = {
     {"UnreadableFileIsLeftAside", "无法打开", false, 0, false, true},
 };
 
-// The file left aside is the only copy of its lines: the next file goes to the next free name, the
-// console says where the lines are, once.
+// A file left aside is the only copy of its lines: never replaced, and the console says where, once.
 TEST_P(CLeftAsideTest, NextFileDoesNotReplaceIt)
 {
     const CLeftAsideRow& row = GetParam();

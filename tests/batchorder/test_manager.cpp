@@ -140,9 +140,8 @@ pthread_attr_t forbidNewThreads()
     return saved;
 }
 
-// Runs in a process of its own, where the process-wide checker is still to be made: its thread cannot
-// be created, so the manager's construction fails. Exits 0 when nothing of the failed manager is left
-// connected and the next manager works.
+// In a process of its own, where the checker's thread is still to be made, the manager's construction
+// fails; exits 0 when nothing of it is left connected and the next manager works.
 [[noreturn]] void failInitThenPressTheKey()
 {
     CTestHost host;
@@ -339,9 +338,8 @@ TEST_F(ManagerTest, TakenFileStaysUntilItsRecordsAreBackedUp)
 
 // ---- intake and dispatch ---------------------------------------------------------------------------------
 
-// Two starts leave one reader and one connection: a file (GBK, renamed in, as outside programs write it)
-// is taken in once, orders pending before handled ones, every line backed up. A stop leaves the records
-// pending; destroying a monitoring manager stops its reader.
+// Two starts leave one reader and connection: a GBK file is taken in once and backed up whole. A stop
+// leaves its records pending; destroying a monitoring manager stops its reader.
 TEST_F(Dispatch, FileThroughTwoStartsIsTakenInOnceAndStopLeavesItPending)
 {
     CLogCapture capture;

@@ -32,8 +32,7 @@ namespace {
 const QString kBuy = QStringLiteral("23,0,10.5,600000,100,8880000001,2,2");
 const QString kCancel = QStringLiteral("cancel_order,8880000001,123456,,,,2,2");
 
-// A fresh manager on a fresh host, strategy 999 running, the monitoring condition forced to hold; the
-// process-wide checker is not started unless a test starts it.
+// A fresh manager and host, strategy running, the monitoring condition forced; the checker not started.
 class SmartKeyChecker : public ::testing::Test
 {
 protected:
@@ -46,8 +45,7 @@ protected:
         m_connection = m_pChecker->m_sigTrigger.connect([this] { ++m_nFired; });
     }
 
-    // Reads one order line and dates its record a second back, the age at which a check fires (it is
-    // dispatched at once instead while the checker is triggered).
+    // Reads one order and dates it a second back, the age at which a check fires (unless triggered already).
     boost::shared_ptr<CBatchOrderData> agedPending()
     {
         m_setup.intake(kBuy);
@@ -218,8 +216,7 @@ TEST_F(SmartKeyChecker, DestroyingACheckerWhileItsTickWaitsForTheQueue)
     EXPECT_EQ(pData->m_nStatus, 0);
 }
 
-// The condition the checker waits for (forced in the fixture above): a process of the name is running.
-// The process is a copy of sleep(1) under a name no other process has.
+// The condition (forced above) follows a process of the name: a copy of sleep(1) under a unique name.
 TEST(MonitorProcessChecker, ConditionFollowsANamedProcess)
 {
     QTemporaryDir dir;
