@@ -302,78 +302,63 @@ TEST_P(ManagerDestroyedWithWorkUnderWay, TheDestructorWaitsForIt)
 
 INSTANTIATE_TEST_SUITE_P(Rows, ManagerDestroyedWithWorkUnderWay, ::testing::ValuesIn(kRunningRows), rowName);
 
-// The temporary copy of an instruction file goes once its records are in the backup file; while the
-// backup cannot be written the copies stay, and the console says so once.
-TEST_F(ManagerTest, TakenFileStaysUntilItsRecordsAreBackedUp)
-{
-    const QString strInbox = m_host.dataDir() + QStringLiteral("/inbox");
-    ASSERT_TRUE(QDir().mkpath(strInbox));
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), m_setup.backupPath()));
-    CBatchOrderManager* pManager = create();
-    pManager->startFileMonitor(strInbox + QStringLiteral("/orders.csv"));
-    const auto deliver = [&](const QByteArray& line) {
-        const int nBefore = pManager->getAllDatas().size();
-        putFile(strInbox + QStringLiteral("/orders.csv"), line);
-        ASSERT_TRUE(waitUntil([&] { return pManager->getAllDatas().size() > nBefore; }));
-        drainBatchOrderStrand();
-    };
-    const auto inbox = [&] { return QDir(strInbox).entryList(QDir::Files); };
-    deliver("23,0,10.5,600000,100,8880000001,2,2,,first\n");
-    EXPECT_EQ(inbox(), QStringList{QStringLiteral("orders_tmp1.csv")});
-
-    ASSERT_TRUE(QFile::remove(m_setup.backupPath()));
-    deliver("23,0,10.5,600000,100,8880000001,2,2,,second\n");
-    // The second file goes once the backup is synced; the first stays.
-    EXPECT_TRUE(waitUntil([&] { return inbox() == QStringList{QStringLiteral("orders_tmp1.csv")}; }))
-        << inbox().join(' ').toStdString();
-    EXPECT_EQ(m_setup.backupLines().size(), 2) << "the header and the second order";
-
-    const QStringList errors =
-        m_setup.consoleTexts().filter(QRegExp(QStringLiteral("^\\[(error|warning)\\] ")));
-    ASSERT_EQ(errors.size(), 2) << "one error for the failure, one note on recovery";
-    EXPECT_TRUE(errors[0].startsWith(QStringLiteral("[error] ")) && errors[0].contains(m_setup.backupPath()))
-        << errors[0].toStdString();
-    EXPECT_TRUE(errors[1].startsWith(QStringLiteral("[warning] "))) << errors[1].toStdString();
-}
-
 // ---- intake and dispatch ---------------------------------------------------------------------------------
 
-// Two starts leave one reader and connection: a GBK file is taken in once and backed up whole. A stop
-// leaves its records pending; destroying a monitoring manager stops its reader.
-TEST_F(Dispatch, FileThroughTwoStartsIsTakenInOnceAndStopLeavesItPending)
+// Two starts leave one reader and connection. While the backup cannot be written a taken file's copy stays
+// and the console says so once; then a GBK file is taken in once, backed up whole, and its copy goes. A
+// stop leaves the records pending; destroying a monitoring manager stops its reader.
+TEST_F(Dispatch, FilesThroughTwoStartsAreTakenInOnceAndTheirCopiesGoOnceBackedUp)
 {
     CLogCapture capture;
     QString strError;
     m_host.orderService().stopOrderStrategy(kStrategy, strError);
     m_pManager->stopFileMonitor(); // without a start it still says so
     EXPECT_EQ(m_setup.consoleTexts(), QStringList{"[system] stop!"});
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), m_setup.backupPath()));
     m_pManager->startFileMonitor(m_strPath);
     m_pManager->startFileMonitor(m_strPath);
     EXPECT_TRUE(monitoring());
     EXPECT_EQ(capture.count("start thread!"), 2);
-    putFile(m_strPath,
-            QTextCodec::codecForName("GBK")->fromUnicode(kBuy + "\n" + kCancel + "\n" + kSell + ",策略一\n"));
-    // The reader logs the file before it hands the lines over; wait for the intake itself.
-    EXPECT_TRUE(waitUntil([&] { return !emissions().empty(); }));
-    drainBatchOrderStrand();
+    const auto deliver = [&](const QByteArray& bytes) {
+        const size_t nBefore = emissions().size();
+        putFile(m_strPath, bytes);
+        // The reader logs the file before it hands the lines over; wait for the intake itself.
+        EXPECT_TRUE(waitUntil([&] { return emissions().size() > nBefore; }));
+        drainBatchOrderStrand();
+    };
+    const auto copies = [&] {
+        return QDir(m_host.dataDir()).entryList({QStringLiteral("orders_tmp*")}, QDir::Files);
+    };
+    deliver(kBuy.toUtf8() + ",,first\n");
+    EXPECT_EQ(copies(), QStringList{QStringLiteral("orders_tmp1.csv")});
 
+    ASSERT_TRUE(QFile::remove(m_setup.backupPath()));
+    deliver(QTextCodec::codecForName("GBK")->fromUnicode(kBuy + "\n" + kCancel + "\n" + kSell + ",策略一\n"));
+    EXPECT_TRUE(waitUntil([&] { return copies() == QStringList{QStringLiteral("orders_tmp1.csv")}; }))
+        << copies().join(' ').toStdString();
     const auto all = emissions();
-    ASSERT_EQ(all.size(), 1u);
-    ASSERT_EQ(all[0].size(), 3);
-    EXPECT_EQ(all[0][1]->m_nStatus, 4);
-    EXPECT_EQ(all[0][2]->m_strStrategy, QStringLiteral("策略一"));
-    EXPECT_EQ(m_pManager->getAllDatas(), (Batch{all[0][0], all[0][2], all[0][1]}));
+    ASSERT_EQ(all.size(), 2u);
+    ASSERT_EQ(all[1].size(), 3);
+    EXPECT_EQ(all[1][1]->m_nStatus, 4);
+    EXPECT_EQ(all[1][2]->m_strStrategy, QStringLiteral("策略一"));
+    EXPECT_EQ(m_pManager->getAllDatas(), (Batch{all[0][0], all[1][0], all[1][2], all[1][1]}));
     const QStringList backup = m_setup.backupLines();
-    ASSERT_EQ(backup.size(), 4) << backup.join('\n').toStdString();
+    ASSERT_EQ(backup.size(), 4) << "the header and the second file: " << backup.join('\n').toStdString();
     for (const auto& [nRow, szStart] :
          {std::pair(0, "ORDER_TYPE,PRICE_TYPE"), std::pair(1, "23,0,10.5,600000,100,"),
           std::pair(2, "cancel_order,"), std::pair(3, "24,0,12.30,000001,200,")})
         EXPECT_TRUE(backup[nRow].startsWith(QString::fromUtf8(szStart))) << backup[nRow].toStdString();
+    const QStringList errors =
+        m_setup.consoleTexts().filter(QRegExp(QStringLiteral("^\\[(error|warning)\\] ")));
+    ASSERT_EQ(errors.size(), 2) << "one error for the failure, one note on recovery";
+    EXPECT_TRUE(errors[0].startsWith(QStringLiteral("[error] ")) && errors[0].contains(m_setup.backupPath()))
+        << errors[0].toStdString();
+    EXPECT_TRUE(errors[1].startsWith(QStringLiteral("[warning] "))) << errors[1].toStdString();
 
     m_pManager->stopFileMonitor();
     EXPECT_FALSE(monitoring());
-    EXPECT_EQ(all[0][0]->m_nStatus, 0);
-    EXPECT_EQ(all[0][2]->m_nStatus, 0);
+    EXPECT_EQ(all[1][0]->m_nStatus, 0);
+    EXPECT_EQ(all[1][2]->m_nStatus, 0);
     m_pManager->startFileMonitor(m_strPath);
     delete m_setup.takeManager();
     EXPECT_EQ(capture.count("stop thread!"), 2);
