@@ -236,8 +236,7 @@ namespace {
 struct CRunningRow : CNamedRow
 {
     std::function<void(CTestManager&)> m_prepare;
-    // Starts the work; a thread it runs on is returned to be joined.
-    std::function<std::thread(CBatchOrderManager*)> m_start;
+    std::function<void(CBatchOrderManager*)> m_work; // run on a thread of its own
     // The work ran to its end.
     std::function<bool(CTestManager&)> m_finished;
 };
@@ -248,10 +247,7 @@ class ManagerDestroyedWithWorkUnderWay : public ManagerTest, public ::testing::W
 
 const CRunningRow kRunningRows[] = {
     {"Intake", [](CTestManager&) {},
-     [](CBatchOrderManager* pManager) {
-         pManager->shortcutOrder(QStringLiteral("BatchOrder:") + kBuy);
-         return std::thread();
-     },
+     [](CBatchOrderManager* pManager) { pManager->shortcutOrder(QStringLiteral("BatchOrder:") + kBuy); },
      [](CTestManager& setup) { return setup.backupLines().value(1).startsWith("23,0,10.5,600000,100,"); }},
     {"CheckerFire",
      [](CTestManager& setup) {
@@ -260,9 +256,7 @@ const CRunningRow kRunningRows[] = {
              static_cast<uint64_t>(utils::clockMSec()) - 5000;
          CMonitorProcessChecker::configure({}, true);
      },
-     [](CBatchOrderManager*) {
-         return std::thread([] { CBatchOrderSmartKeyChecker::instance()->doChecker(); });
-     },
+     [](CBatchOrderManager*) { CBatchOrderSmartKeyChecker::instance()->doChecker(); },
      [](CTestManager& setup) { return setup.recorder().batches().size() == 1; }},
 };
 
@@ -274,7 +268,7 @@ TEST_P(ManagerDestroyedWithWorkUnderWay, TheDestructorWaitsForIt)
     GetParam().m_prepare(m_setup);
     CLatch latch;
     pManager->m_sigNewDatas.connect([&](const Batch&) { latch.wait(); });
-    std::thread worker = GetParam().m_start(pManager);
+    std::thread worker([&] { GetParam().m_work(pManager); });
     EXPECT_TRUE(waitUntil([&] { return latch.entered(); }));
 
     // Uninstalled before the latch opens, so the work sees it once it goes on.
@@ -293,8 +287,7 @@ TEST_P(ManagerDestroyedWithWorkUnderWay, TheDestructorWaitsForIt)
     const bool bDestroyedWhileHeld = bDestroyed.load();
     latch.open();
     destroyer.join();
-    if (worker.joinable())
-        worker.join();
+    worker.join();
     drainBatchOrderStrand();
     EXPECT_FALSE(bDestroyedWhileHeld) << "the manager was gone while work on it was under way";
     EXPECT_TRUE(GetParam().m_finished(m_setup));
