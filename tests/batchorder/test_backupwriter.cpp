@@ -15,8 +15,6 @@
 
 #include <mutex>
 
-#include <unistd.h>
-
 namespace {
 
 using TC::CBatchOrderBackupWriter;
@@ -94,22 +92,12 @@ TEST_F(CBackupWriterTest, HeaderOnlyFromTheBatchThatCreatesTheFile)
     EXPECT_EQ(fileBytes(), kBom + expected) << "there but empty";
 }
 
-TEST_F(CBackupWriterTest, ValueWithCommaSpreadsOverColumnsUnquoted)
-{
-    const auto pData = record(QStringLiteral("23,5,10,600000,100"));
-    pData->m_strNote = QStringLiteral("a,b,\"c\"");
-    m_writer.append({pData});
-    const QByteArray row = fileBytes().split('\n').value(1);
-    EXPECT_TRUE(row.contains(",a,b,\"c\",")) << row.toStdString();
-    EXPECT_EQ(row.count(','), 17) << "18 columns where the header has 16";
-}
-
 // ---- write failures: reported once per spell, later batches written again -------------------------------
 
 enum EFault
 {
-    DISK_FULL,           // every write fails (the file is a link to /dev/full)
-    DIRECTORY_MISSING,   // the open fails; the directory is not created
+    DISK_FULL,           // every write fails (today's file is a link to /dev/full)
+    DIRECTORY_MISSING,   // the open fails; the writer must not create the directory
     DIRECTORY_IS_A_FILE, // the open fails
 };
 
@@ -121,39 +109,25 @@ struct CFaultRow : CNamedRow
 class CBackupFaultTest : public CBackupWriterTest, public ::testing::WithParamInterface<CFaultRow>
 {
 protected:
-    // Moves the directory or today's file away and puts the fault in its place; heal() undoes both.
+    // Today's file or the directory moves aside and the fault takes its place; heal() undoes both.
+    QString target() const
+    {
+        return GetParam().m_eFault == DISK_FULL ? m_writer.backupFileName() : m_host.batchOrderDir();
+    }
     void inject()
     {
-        const QString strDir = m_host.batchOrderDir();
-        const QString strFile = m_writer.backupFileName();
-        switch (GetParam().m_eFault) {
-        case DISK_FULL:
-            ASSERT_TRUE(QFile::rename(strFile, strFile + ".saved"));
-            ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), strFile));
-            break;
-        case DIRECTORY_MISSING:
-            ASSERT_TRUE(QDir().rename(strDir, strDir + ".saved"));
-            break;
-        case DIRECTORY_IS_A_FILE:
-            ASSERT_TRUE(QDir().rename(strDir, strDir + ".saved"));
-            ASSERT_TRUE(QFile(strDir).open(QIODevice::WriteOnly));
-            break;
-        }
+        ASSERT_TRUE(QDir().rename(target(), target() + ".saved"));
+        const EFault eFault = GetParam().m_eFault;
+        EXPECT_TRUE(eFault != DISK_FULL || QFile::link(QStringLiteral("/dev/full"), target()));
+        EXPECT_TRUE(eFault != DIRECTORY_IS_A_FILE || QFile(target()).open(QIODevice::WriteOnly));
     }
     void heal()
     {
-        const QString strDir = m_host.batchOrderDir();
-        const QString strFile = m_writer.backupFileName();
-        if (GetParam().m_eFault == DISK_FULL) {
-            ASSERT_TRUE(QFile::remove(strFile));
-            ASSERT_TRUE(QFile::rename(strFile + ".saved", strFile));
-            return;
-        }
-        if (GetParam().m_eFault == DIRECTORY_IS_A_FILE) {
-            ASSERT_TRUE(QFile::remove(strDir));
-        }
-        EXPECT_FALSE(QFileInfo::exists(strDir)) << "the writer created the directory";
-        ASSERT_TRUE(QDir().rename(strDir + ".saved", strDir));
+        if (GetParam().m_eFault == DIRECTORY_MISSING)
+            EXPECT_FALSE(QFileInfo::exists(target())) << "the writer created the directory";
+        else
+            ASSERT_TRUE(QFile::remove(target()));
+        ASSERT_TRUE(QDir().rename(target() + ".saved", target()));
     }
 };
 
@@ -191,16 +165,14 @@ TEST_P(CBackupFaultTest, OneErrorPerSpellAndOneNoteOnRecovery)
 
 INSTANTIATE_TEST_SUITE_P(Rows, CBackupFaultTest, ::testing::ValuesIn(kFaultRows), rowName);
 
-// The temporary copies of instruction files go once the backup is synced, on the writer's thread while
-// more batches are appended; a sync that fails keeps them and says so.
+// Instruction file copies go once the backup is synced, on the writer's thread while more batches are
+// appended; a sync that fails keeps its file and says so.
 TEST_F(CBackupWriterTest, QueuedFilesGoOnceTheBackupIsSynced)
 {
     constexpr int kBatches = 100;
     const auto fileOf = [&](int i) { return m_host.dataDir() + QStringLiteral("/orders_tmp%1.csv").arg(i); };
-    for (int i = 0; i <= kBatches; ++i) {
-        QFile file(fileOf(i));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    }
+    for (int i = 0; i <= kBatches; ++i)
+        ASSERT_TRUE(QFile(fileOf(i)).open(QIODevice::WriteOnly));
     for (int i = 0; i < kBatches; ++i) {
         append(QStringLiteral("23,5,10,600000,100,,,,,batch%1").arg(i));
         m_writer.removeOnceSynced(fileOf(i));
@@ -210,7 +182,7 @@ TEST_F(CBackupWriterTest, QueuedFilesGoOnceTheBackupIsSynced)
         EXPECT_FALSE(QFile::exists(fileOf(i))) << i;
     EXPECT_TRUE(messages().isEmpty()) << messages().join('\n').toStdString();
 
-    append(QStringLiteral("23,5,10,600001,100"));
+    append(QStringLiteral("23,5,10,600001,100")); // after the syncs above, so the next one has work
     const QString strFile = m_writer.backupFileName();
     ASSERT_TRUE(QFile::rename(strFile, strFile + ".saved") &&
                 QFile::link(QStringLiteral("/dev/full"), strFile));

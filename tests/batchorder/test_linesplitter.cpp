@@ -5,19 +5,19 @@
 #include <QRegExp>
 
 #include <random>
+#include <utility>
 
 using TC::CBatchOrderLineSplitter;
 
 namespace {
 
-// The column separator every instruction writer has relied on: a comma followed by an even number of
-// double quotes up to the end of the line. The splitter must agree with it on every input.
+// The separator writers rely on: a comma with an even number of double quotes after it on the line.
 QStringList regExpSplit(const QString& strLine)
 {
     return strLine.split(QRegExp(QStringLiteral(",(?=([^\"]*\"[^\"]*\")*[^\"]*$)")), Qt::KeepEmptyParts);
 }
 
-// The cases writers rely on, each also held against the reference separator.
+// The cases writers rely on; the reference separator must agree with each row too.
 TEST(CLineSplitterTest, GivesTheColumnsOfTheLine)
 {
     const struct
@@ -25,58 +25,46 @@ TEST(CLineSplitterTest, GivesTheColumnsOfTheLine)
         const char* m_szName;
         QString m_strLine;
         QStringList m_expected;
-    } rows[] = {{"PlainColumns", "1,2,3", {"1", "2", "3"}},
-                {"QuotedCommaStaysInItsFieldWithQuotes", "a,\"b,c\",d", {"a", "\"b,c\"", "d"}},
+    } rows[] = {{"QuotedCommaStaysInItsFieldWithQuotes", "a,\"b,c\",d", {"a", "\"b,c\"", "d"}},
                 {"LoneQuoteJoinsTheColumnsBeforeIt", "a,b,\"c,d", {"a,b,\"c", "d"}},
-                {"EmptyFieldsAreKept", ",a,,", {"", "a", "", ""}},
+                {"EmptyFieldsAndBlanksAreKept", ", a ,,", {"", " a ", "", ""}},
                 {"EmptyLineIsOneEmptyField", "", {""}},
-                {"OnlyQuotesIsOneField", "\"\"\"", {"\"\"\""}},
-                {"QuotedCommaOnlyIsOneFieldThenEmpty", "\",\",", {"\",\"", ""}},
-                {"BlanksAreNotTrimmed", " a , b ", {" a ", " b "}},
                 {"OddQuoteCountEachCommaByQuotesBehindIt", "\"a,\"b,\"c,d", {"\"a", "\"b,\"c", "d"}},
                 {"ChineseTextSplits",
-                 QStringLiteral("买入,备注,\"甲,乙\""),
-                 {QStringLiteral("买入"), QStringLiteral("备注"), QStringLiteral("\"甲,乙\"")}}};
+                 QStringLiteral("买入,\"甲,乙\""),
+                 {QStringLiteral("买入"), QStringLiteral("\"甲,乙\"")}}};
     for (const auto& row : rows) {
         EXPECT_EQ(CBatchOrderLineSplitter::split(row.m_strLine), row.m_expected) << row.m_szName;
         EXPECT_EQ(regExpSplit(row.m_strLine), row.m_expected) << row.m_szName;
     }
 }
 
-// 100,000 generated lines over the characters that matter to the separator rule. The generator is
-// spelled out (no standard distribution) so that a reported failing line reproduces on any library.
+// Generated lines over the characters that matter to the rule. The generator is spelled out (no standard
+// distribution) so that a reported failing line reproduces on any library.
 TEST(CLineSplitterTest, AgreesWithTheRegularExpressionOnGeneratedLines)
 {
-    static const char s_alphabet[] = {'a', 'b', 'Z', ',', '"', ' '};
+    static const char s_alphabet[] = {'a', 'Z', ',', '"', ' '};
     std::mt19937 rng(20240105u);
     for (int nLine = 0; nLine < 120000; ++nLine) {
-        const int nLength = static_cast<int>(rng() % 61u);
         QString strLine;
-        strLine.reserve(nLength);
-        for (int i = 0; i < nLength; ++i)
+        for (int i = static_cast<int>(rng() % 61u); i > 0; --i)
             strLine.append(QLatin1Char(s_alphabet[rng() % sizeof(s_alphabet)]));
         ASSERT_EQ(CBatchOrderLineSplitter::split(strLine), regExpSplit(strLine))
-            << "first mismatch at generated line " << nLine << ": [" << strLine.toStdString() << "]";
+            << "generated line " << nLine << ": [" << strLine.toStdString() << "]";
     }
 }
 
-// Lines far beyond the reference expression's reach (its lookahead rescans the tail after every comma),
-// so the expected columns are built alongside the line instead.
+// Lines beyond the reference's reach (it rescans the tail after every comma): 10,000 plain columns and
+// 1 MB of quoted commas that never separate.
 TEST(CLineSplitterTest, SplitsHugeLinesIntoTheirColumns)
 {
-    QStringList wideColumns;
-    for (int i = 0; i < 10000; ++i)
-        wideColumns << QString::number(i);
-    EXPECT_EQ(CBatchOrderLineSplitter::split(wideColumns.join(QLatin1Char(','))), wideColumns);
-
-    const QString strQuotes(1 << 20, QLatin1Char('"'));
-    EXPECT_EQ(CBatchOrderLineSplitter::split(strQuotes), QStringList{strQuotes});
-
-    // 1 MB of quoted commas: every column is one quoted pair, the commas inside never separate.
-    QStringList quotedColumns;
-    for (int i = 0; i < (1 << 20) / 8; ++i)
-        quotedColumns << QStringLiteral("\"x,y\"");
-    EXPECT_EQ(CBatchOrderLineSplitter::split(quotedColumns.join(QLatin1Char(','))), quotedColumns);
+    for (const auto& [nColumns, strColumn] :
+         {std::pair(10000, QStringLiteral("1234")), std::pair((1 << 20) / 8, QStringLiteral("\"x,y\""))}) {
+        QStringList columns;
+        for (int i = 0; i < nColumns; ++i)
+            columns << strColumn;
+        EXPECT_EQ(CBatchOrderLineSplitter::split(columns.join(QLatin1Char(','))), columns);
+    }
 }
 
 } // namespace
