@@ -150,7 +150,6 @@ TEST_F(CBatchOrderDataTest, ClassifiesByTheExactOrderTypeText)
                          {"Task209", "209", "5 task"},
                          {"Task210", "210", "5 task"},
                          {"Negative", "-1", "illegal"},
-                         {"Word", "abc", "illegal"},
                          {"Empty", "", "illegal"},
                          {"BackupHeaderRow", "ORDER_TYPE", "illegal"},
                          {"OnlyQuotes", "\"\"\"\"", "illegal"}};
@@ -232,17 +231,6 @@ TEST_F(CBatchOrderDataTest, CancelSendsTheResolvedAccountUnderTheBatchStrategy)
     EXPECT_EQ(recorder().cancels().size(), std::size(rows)) << "one call per line, in line order";
 }
 
-// A task line sends its code and parameter (UTF-8) as one task, with -1, under the batch strategy.
-TEST_F(CBatchOrderDataTest, TaskLineSendsOneTaskWithMinusOne)
-{
-    EXPECT_EQ(CBatchOrderData(QStringLiteral("209,任务参数,ignored,600000,100,8880000001,2,2")).m_nStatus, 5);
-    ASSERT_EQ(recorder().taskCalls().size(), 1u);
-    const auto call = recorder().taskCalls()[0];
-    EXPECT_EQ(std::make_tuple(call.m_tasks, call.m_params, call.m_nStrategyNo),
-              std::make_tuple(std::vector<std::vector<std::string>>{{"209", u8"任务参数"}},
-                              std::vector<int>{-1}, 999));
-}
-
 // Without the batch order strategy, or without an order service at all, nothing is sent, silently, and
 // the lines still count as executed.
 TEST_F(CBatchOrderDataTest, UnsentCancelsAndTasksAreStillAccepted)
@@ -261,16 +249,23 @@ TEST_F(CBatchOrderDataTest, UnsentCancelsAndTasksAreStillAccepted)
     EXPECT_TRUE(recorder().cancels().empty() && recorder().taskCalls().empty() && takeMessages().isEmpty());
 }
 
-TEST_F(CBatchOrderDataTest, SequenceAndTimetagOnlyForAcceptedLines)
+// A task line sends its code and UTF-8 parameter as one task, with -1, under the batch strategy. Only
+// accepted lines take a sequence number and a time tag.
+TEST_F(CBatchOrderDataTest, TaskCallAndSequenceAndTimetagOnlyForAcceptedLines)
 {
     const CBatchOrderData first(QStringLiteral("1,5,10,600000,100"));
     const CBatchOrderData rejected(QStringLiteral("abc,5"));
     const CBatchOrderData cancel(QStringLiteral("200,8880000001,ORD1"));
-    const CBatchOrderData task(QStringLiteral("208,arg"));
+    const CBatchOrderData task(QStringLiteral("208,任务参数,ignored,600000,100,8880000001,2,2"));
     EXPECT_GE(first.m_nSeq, 0);
     EXPECT_EQ(std::make_pair(cancel.m_nSeq, task.m_nSeq), std::make_pair(first.m_nSeq + 1, first.m_nSeq + 2));
     EXPECT_EQ(std::make_pair(rejected.m_nSeq, rejected.m_nTimetag), std::make_pair(-1, UINT64_MAX));
     EXPECT_TRUE(first.m_nTimetag <= task.m_nTimetag && task.m_nTimetag != UINT64_MAX);
+    ASSERT_EQ(recorder().taskCalls().size(), 1u);
+    const auto call = recorder().taskCalls()[0];
+    EXPECT_EQ(std::make_tuple(call.m_tasks, call.m_params, call.m_nStrategyNo),
+              std::make_tuple(std::vector<std::vector<std::string>>{{"208", u8"任务参数"}},
+                              std::vector<int>{-1}, 999));
 }
 
 // Damaged or hostile lines finish and get the verdict the format gives them.

@@ -248,10 +248,8 @@ QStringList notesOf(const Batch& records, int32_t nStatus)
     return names;
 }
 
-// Announces records in random small batches from a thread of its own, as intake and dispatch do: with
-// bDispatch it first marks each batch dispatched (but for remarks ending in 0), as a trigger does. Threads
-// given the same seed walk the records in the same order, so that their announcements of a record meet.
-// The thread waits for go, and with pStop goes on until told.
+// Announces records in random small batches once go is set (until *pStop with pStop); with bDispatch it
+// first marks them dispatched, but for remarks ending in 0. Equal seeds walk the records in equal order.
 std::thread announcer(const Batch& records, unsigned nSeed, bool bDispatch, const std::atomic<bool>& go,
                       const std::atomic<bool>* pStop = nullptr)
 {
@@ -277,10 +275,8 @@ std::thread announcer(const Batch& records, unsigned nSeed, bool bDispatch, cons
     });
 }
 
-// Every record is announced pending by two threads and, unless its remark ends in 0, dispatched by two
-// others, each dispatch racing a pending announcement of the same record. A second panel, destroyed while
-// a fifth thread goes on announcing, is left alone: its queued focus tasks are dropped. Short rounds: the
-// announcements meet most often just after the threads are let go together.
+// Two threads announce every record pending while two race them dispatching it: each ends in the table of
+// its status. A second panel, destroyed while a fifth thread announces, drops its queued focus tasks.
 TEST_F(PanelTest, ConcurrentAnnouncementsLeaveEveryRecordInTheTableOfItsStatus)
 {
     for (unsigned nRound = 0; nRound < 100; ++nRound) {
@@ -313,9 +309,8 @@ TEST_F(PanelTest, ConcurrentAnnouncementsLeaveEveryRecordInTheTableOfItsStatus)
     }
 }
 
-// Every panel shows every record; a clear from one empties its pending table at once and shows in the
-// others; a new panel shows what there is without waiting for a refresh. A record without price type is
-// reported and shown nowhere; a cancel goes straight to processed.
+// Every panel shows every record; a clear shows at once and everywhere; a new panel shows what there is
+// before any refresh; a record without price type is reported and shown nowhere.
 TEST_F(PanelTest, SeveralPanelsEachShowEveryRecord)
 {
     auto pFirst = std::make_unique<Panel>();

@@ -121,9 +121,8 @@ TEST_F(ConsoleTest, BannerThenHistoryThenLiveMessagesInOrder)
     }
 }
 
-// Consoles built while two threads report show every message once, in the model's stored order, whichever
-// side of construction it fell on; each thread's messages keep its order. Consoles destroyed with appends
-// queued drop them.
+// Consoles built while two threads report show every message once, in stored order and each thread's
+// order; consoles destroyed with appends queued drop them.
 TEST_F(ConsoleTest, MessagesAroundConstructionAreShownOnceInOrder)
 {
     std::thread first = reporter(1500, 'a', true);

@@ -243,10 +243,8 @@ TEST_F(OrderHelperTest, FinishedOrderCarriesTheRecordsFields)
                                             "key=2____1____T____2____1001");
 }
 
-// The general path: SBLX leaves TRADEPARAM for the finishing step (brokers 7 and 11 only); HEDGEFLAG comes
-// from EXTRAPARAM; a ZDCL prefix prices the order itself or names a strategy; TRADEPARAM is cleaned (blanks,
-// full-width commas, "+", quotes) and upper-cased before the host reads it, whatever it refuses is one
-// reason; price codes pick a provider algorithm, a saved algorithm setting or stay text.
+// The general path: SBLX (brokers 7 and 11), HEDGEFLAG, ZDCL prefixes, TRADEPARAM cleaning (blanks,
+// full-width commas, "+", quotes, case) and price codes; whatever the host refuses shows as one reason.
 TEST_F(OrderHelperTest, GeneralPathReadsTradeParamAndPriceCodes)
 {
     check({

@@ -96,9 +96,8 @@ TEST_F(SettingDialogTest, BuildsTheControlsWithTheirTextsAndSizes)
     }
 }
 
-// The key edit follows the check box; unchecking forgets the key, and checking again does not revive a
-// stored key the edit never showed. An edited key reaches the manager only when monitoring starts or the
-// dialog refreshes. A path is stored when the user changed the text and pressed Enter.
+// The key edit follows the check box, which forgets the key when unchecked; an edited key reaches the
+// manager only at start or refresh; a path is stored when changed and confirmed with Enter.
 TEST_F(SettingDialogTest, EditsWriteTheirSettingsAndReportThem)
 {
     open(false, QStringLiteral("F9"), QStringLiteral("/old/指令.csv"));
