@@ -334,8 +334,6 @@ TEST_F(PanelTest, SeveralPanelsEachShowEveryRecord)
     EXPECT_EQ(pending(second), notes(3, 2));
 }
 
-// ---- the rows of the tables ----------------------------------------------------------------------------
-
 // Columns: 0 market, 1 code, 2 name, 3 operation, 4 price type, 5 quantity, 6 price, 7 account, 8 algorithm,
 // 9 remark, 10 remark 1. A row checks the cells it names, "column=text" items split by ";".
 TEST_F(PanelTest, RowCellsShowTheInstruction)

@@ -194,8 +194,6 @@ TEST(RunInMainThread, RunsAtOnceOnTheGuiThreadAndQueuedFromOthers)
     EXPECT_EQ(order.size(), 101u);
 }
 
-// ---- the message model --------------------------------------------------------------------------------
-
 // A time stamp, the level's tag and the text; levels without a tag (not one bit, or none) have none.
 TEST(MessageModel, LineIsTimeStampThenTagThenText)
 {
