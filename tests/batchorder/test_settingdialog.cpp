@@ -48,16 +48,14 @@ protected:
     WQ::CLineEdit* keyEdit() const { return find<WQ::CLineEdit>(Dialog::ID_SHORTCUT_EDIT); }
     WQ::CLineEdit* pathEdit() const { return find<WQ::CLineEdit>(Dialog::ID_PATH_EDIT); }
     void click(QWidget* pWidget) { QTest::mouseClick(pWidget, Qt::LeftButton); }
-    // The enabled state of check box, key edit, path edit and choose-path button, and the monitor
-    // button's label.
+    // "1" or "0" for enabled check box, key edit, path edit and choose-path button, then the monitor label.
     QString controlState() const
     {
-        return QStringLiteral("%1%2%3%4 %5")
-            .arg(checkBox()->isEnabled())
-            .arg(keyEdit()->isEnabled())
-            .arg(pathEdit()->isEnabled())
-            .arg(find(Dialog::ID_CHOOSE_PATH_BUTTON)->isEnabled())
-            .arg(find(Dialog::ID_MONITOR_BUTTON)->text());
+        QString strState;
+        const QWidget* controls[] = {checkBox(), keyEdit(), pathEdit(), find(Dialog::ID_CHOOSE_PATH_BUTTON)};
+        for (const QWidget* pWidget : controls)
+            strState += pWidget->isEnabled() ? '1' : '0';
+        return strState + ' ' + find(Dialog::ID_MONITOR_BUTTON)->text();
     }
     bool monitoring() { return m_setup.host().orderService().isStrategyRunning(999); }
     QStringList consoleTexts() const { return m_setup.consoleTexts(); }
