@@ -263,9 +263,9 @@ std::thread announcer(const Batch& records, unsigned nSeed, bool bDispatch, cons
             for (int i = 0; i < shuffled.size();) {
                 Batch batch = shuffled.mid(i, 1 + static_cast<int>(random() % 4));
                 i += batch.size();
-                const auto kept = [](const auto& pData) { return pData->m_strNote.endsWith('0'); };
+                const auto staysPending = [](const auto& pData) { return pData->m_strNote.endsWith('0'); };
                 if (bDispatch) {
-                    batch.erase(std::remove_if(batch.begin(), batch.end(), kept), batch.end());
+                    batch.erase(std::remove_if(batch.begin(), batch.end(), staysPending), batch.end());
                     for (const auto& pData : batch)
                         pData->m_nStatus = 1;
                 }
@@ -292,7 +292,7 @@ TEST_F(PanelTest, ConcurrentAnnouncementsLeaveEveryRecordInTheTableOfItsStatus)
             threads.push_back(announcer(records, nSeed, true, go));
         }
         go = true;
-        ASSERT_TRUE(waitUntil([&] {
+        EXPECT_TRUE(waitUntil([&] { // the announcements have begun
             QCoreApplication::processEvents();
             return !pending(*pDoomed).isEmpty() || !processed(*pDoomed).isEmpty();
         }));
