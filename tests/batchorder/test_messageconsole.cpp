@@ -6,7 +6,6 @@
 
 #include "common/clogcapture.h"
 #include "common/ctestmanager.h"
-#include "common/rowname.h"
 #include "common/waituntil.h"
 #include "ui/cuiresource.h"
 
@@ -17,10 +16,8 @@
 #include <QRegularExpression>
 #include <QTextBlock>
 
-#include <atomic>
 #include <map>
 #include <memory>
-#include <numeric>
 #include <thread>
 #include <tuple>
 
@@ -28,9 +25,14 @@ using namespace TC;
 
 namespace {
 
-const QString kStars(60, QLatin1Char('*'));
+QStringList texts(const CBatchOrderMessageModel& model)
+{
+    QStringList result;
+    for (const auto& pMsg : model.getAllMsgs())
+        result << pMsg->getMsg();
+    return result;
+}
 
-// A host and a manager for each test.
 class ConsoleTest : public ::testing::Test
 {
 protected:
@@ -44,21 +46,15 @@ protected:
     {
         return console.textBrowser()->toPlainText().split(QLatin1Char('\n'));
     }
-    // The console's lines after the banner.
+    // The console's lines after the six of the banner.
     static QStringList messages(const CBatchOrderMessageConsole& console) { return lines(console).mid(6); }
-    QStringList modelLines() const
+    QStringList modelLines() const { return texts(*m_pManager->getConsoleModel()); }
+    // Reports nCount messages "<tag><i>" from a thread of its own, logging them when bLog.
+    std::thread reporter(int nCount, char cTag = 't', bool bLog = false)
     {
-        QStringList result;
-        for (const auto& pMsg : m_pManager->getConsoleModel()->getAllMsgs())
-            result << pMsg->getMsg();
-        return result;
-    }
-    // Reports nCount numbered messages from a thread of its own.
-    std::thread reporter(int nCount)
-    {
-        return std::thread([this, nCount] {
+        return std::thread([=] {
             for (int i = 0; i < nCount; ++i)
-                m_pManager->showMsg(MSG_LEVEL_ORDER, QStringLiteral("t%1").arg(i), false);
+                m_pManager->showMsg(MSG_LEVEL_ORDER, QStringLiteral("%1%2").arg(cTag).arg(i), bLog);
         });
     }
     static bool waitShown(const CBatchOrderMessageConsole& console, int nCount)
@@ -70,90 +66,76 @@ protected:
     }
 
     CTestManager m_setup;
-    CTestHost* m_pHost = &m_setup.host();
     CBatchOrderManager* m_pManager = m_setup.manager();
-};
-
-struct BannerRow : CNamedRow
-{
-    bool m_bRunning;
-    const char* m_szPath;
-    const char* m_szKey;
-    bool m_bShortcut;
-    const char* m_szExpected; // banner lines 2 to 5, joined by "|"
-};
-
-class ConsoleBanner : public ConsoleTest, public ::testing::WithParamInterface<BannerRow>
-{
 };
 
 } // namespace
 
-TEST_P(ConsoleBanner, DescribesTheSettingsOfTheMoment)
+// The banner is the strategy state, path, key and shortcut flag as they are when the console is built.
+TEST_F(ConsoleTest, BannerDescribesTheSettingsOfTheMoment)
 {
-    const BannerRow& row = GetParam();
-    CUserConfig& config = m_pHost->userConfig();
-    config.setUserDataString(USER_BATCH_ORDER_FILE_PATH, QString::fromUtf8(row.m_szPath), false);
-    config.setUserDataString(USER_BATCH_ORDER_SHORTCUT_KEY, QString::fromUtf8(row.m_szKey), false);
-    config.setUserDataBool(USER_BATCH_ORDER_SHORTCUT_ENABLED, row.m_bShortcut, false);
-    if (row.m_bRunning)
-        m_pHost->orderService().addBatchOrderStrategy(999);
-    CBatchOrderMessageConsole console(nullptr);
-    EXPECT_EQ(lines(console),
-              QStringList{kStars} + QString::fromUtf8(row.m_szExpected).split('|') + QStringList{kStars});
+    const std::tuple<const char*, bool, const char*, const char*, const char*> rows[] = {
+        {"StoppedAndEmpty", false, "", "", "stop|Monitor path is |Shortcut key is |Shortcut is disable"},
+        {"RunningWithKey", true, "/数据/指令.csv", "Ctrl+F9",
+         "start|Monitor path is /数据/指令.csv|Shortcut key is Ctrl+F9|Shortcut is enable"}};
+    const QString kStars(60, QLatin1Char('*'));
+    for (const auto& [szName, bRunning, szPath, szKey, szExpected] : rows) {
+        SCOPED_TRACE(szName);
+        CUserConfig& config = m_setup.host().userConfig();
+        config.setUserDataString(USER_BATCH_ORDER_FILE_PATH, QString::fromUtf8(szPath), false);
+        config.setUserDataString(USER_BATCH_ORDER_SHORTCUT_KEY, QString::fromUtf8(szKey), false);
+        config.setUserDataBool(USER_BATCH_ORDER_SHORTCUT_ENABLED, bRunning, false);
+        if (bRunning)
+            m_setup.host().orderService().addBatchOrderStrategy(999);
+        QStringList expected = QString::fromUtf8(szExpected).split('|');
+        expected[0] = "Strategy 999 is " + expected[0];
+        for (QString& strLine : expected)
+            strLine = "[system] " + strLine + '!';
+        EXPECT_EQ(lines(CBatchOrderMessageConsole(nullptr)),
+                  QStringList{kStars} + expected + QStringList{kStars});
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Settings, ConsoleBanner,
-    ::testing::Values(BannerRow{"RunningWithKey", true, "/数据/指令.csv", "Ctrl+F9", true,
-                                "[system] Strategy 999 is start!|[system] Monitor path is /数据/指令.csv!|"
-                                "[system] Shortcut key is Ctrl+F9!|[system] Shortcut is enable!"},
-                      BannerRow{"StoppedAndEmpty", false, "", "", false,
-                                "[system] Strategy 999 is stop!|[system] Monitor path is !|"
-                                "[system] Shortcut key is !|[system] Shortcut is disable!"}),
-    rowName);
-
+// History is replayed with its own time stamps and as plain text; a report on the GUI thread shows before
+// it returns, one from another thread only once the event loop runs.
 TEST_F(ConsoleTest, BannerThenHistoryThenLiveMessagesInOrder)
 {
     m_pManager->showMsg(MSG_LEVEL_SYSTEM, QStringLiteral("before one"), false);
     m_pManager->showMsg(MSG_LEVEL_ERROR, QStringLiteral("<b>not markup</b>"), false);
     const QStringList history = modelLines();
     CBatchOrderMessageConsole console(nullptr);
-    EXPECT_EQ(messages(console), history.mid(history.size() - 2)) << "replayed with their own time stamps";
+    EXPECT_EQ(messages(console), history);
     EXPECT_TRUE(messages(console).last().endsWith(QStringLiteral(" [error] <b>not markup</b>")));
-
     m_pManager->showMsg(MSG_LEVEL_ORDER, QStringLiteral("on the GUI thread"), false);
-    EXPECT_TRUE(messages(console).last().endsWith(QStringLiteral("on the GUI thread")))
-        << "shown before the report returns";
-
+    EXPECT_TRUE(messages(console).last().endsWith(QStringLiteral("on the GUI thread")));
     reporter(1).join();
-    EXPECT_FALSE(messages(console).last().endsWith(QStringLiteral("t0"))) << "only once the event loop runs";
+    EXPECT_FALSE(messages(console).last().endsWith(QStringLiteral("t0")));
     ASSERT_TRUE(waitShown(console, history.size() + 2));
-    EXPECT_EQ(lines(console).mid(6), modelLines().mid(modelLines().size() - messages(console).size()));
-
-    // Every line keeps the fixed block format of the browser.
+    EXPECT_EQ(messages(console), modelLines().mid(modelLines().size() - messages(console).size()));
+    // Every line keeps the browser's fixed block format.
     for (QTextBlock block = console.textBrowser()->document()->begin(); block.isValid();
          block = block.next()) {
-        EXPECT_EQ(block.blockFormat().lineHeight(), 21.0);
-        EXPECT_EQ(block.blockFormat().lineHeightType(), int(QTextBlockFormat::FixedHeight));
-        EXPECT_EQ(block.blockFormat().bottomMargin(), 1.0);
+        const QTextBlockFormat format = block.blockFormat();
+        EXPECT_EQ(std::make_tuple(format.lineHeight(), format.lineHeightType(), format.bottomMargin()),
+                  std::make_tuple(21.0, int(QTextBlockFormat::FixedHeight), 1.0));
     }
 }
 
-// Consoles built while another thread reports: each shows every message exactly once, in the model's
-// order, whichever side of its construction the message fell on. Consoles destroyed meanwhile, with
-// appends for them queued, drop those appends.
+// Consoles built while two threads report show every message once, in stored order and each thread's
+// order; consoles destroyed with appends queued drop them.
 TEST_F(ConsoleTest, MessagesAroundConstructionAreShownOnceInOrder)
 {
-    std::thread thread = reporter(3000);
+    std::thread first = reporter(1500, 'a', true);
+    std::thread second = reporter(1500, 'b');
     std::vector<std::unique_ptr<CBatchOrderMessageConsole>> consoles;
     for (int i = 0; i < 8; ++i) {
         consoles.push_back(std::make_unique<CBatchOrderMessageConsole>(nullptr));
         QCoreApplication::processEvents();
         if (i % 3 == 2)
-            consoles[i - 1].reset(); // while the reporter runs, with flushes posted and not yet run
+            consoles[i - 1].reset(); // while the reporters run, with flushes posted and not yet run
     }
-    thread.join();
+    first.join();
+    second.join();
     m_pManager->showMsg(MSG_LEVEL_SYSTEM, QStringLiteral("after"), false);
     const QStringList all = modelLines();
     for (const auto& pConsole : consoles) {
@@ -162,6 +144,10 @@ TEST_F(ConsoleTest, MessagesAroundConstructionAreShownOnceInOrder)
             EXPECT_EQ(messages(*pConsole), all);
         }
     }
+    std::map<QChar, int> next;
+    for (const QString& strLine : all.filter(QRegularExpression(QStringLiteral(" \\[order\\] [ab]\\d+$"))))
+        EXPECT_EQ(strLine.section(' ', 2).mid(1).toInt(), next[strLine.section(' ', 2)[0]]++);
+    EXPECT_EQ(next, (std::map<QChar, int>{{'a', 1500}, {'b', 1500}}));
 }
 
 TEST_F(ConsoleTest, ThemeSwitchRestylesTheBrowserAndThePaintedBackground)
@@ -183,46 +169,29 @@ TEST_F(ConsoleTest, ThemeSwitchRestylesTheBrowserAndThePaintedBackground)
     }
 }
 
+// At once on the GUI thread; from others queued in order, and dropped when the context is destroyed first.
 TEST(RunInMainThread, RunsAtOnceOnTheGuiThreadAndQueuedFromOthers)
 {
-    int nRuns = 0;
-    runInMainThread([&nRuns] { ++nRuns; });
-    EXPECT_EQ(nRuns, 1);
-
-    std::atomic<int> nQueued{0};
-    std::vector<int> order;
-    std::thread([&] {
-        for (int i = 0; i < 100; ++i) {
-            runInMainThread([&, i] {
-                order.push_back(i);
-                ++nQueued;
-            });
-        }
+    std::vector<int> order; // touched on the GUI thread only
+    runInMainThread([&order] { order.push_back(-1); });
+    EXPECT_EQ(order, std::vector<int>{-1});
+    std::thread([&order] {
+        for (int i = 0; i < 100; ++i)
+            runInMainThread([&order, i] { order.push_back(i); });
     }).join();
-    EXPECT_EQ(nQueued.load(), 0) << "nothing runs before the GUI event loop does";
+    EXPECT_EQ(order.size(), 1u) << "nothing runs before the GUI event loop does";
     ASSERT_TRUE(waitUntil([&] {
         QCoreApplication::processEvents();
-        return nQueued.load() == 100;
+        return order.size() == 101;
     }));
-    std::vector<int> expected(100);
-    std::iota(expected.begin(), expected.end(), 0);
-    EXPECT_EQ(order, expected);
+    for (int i = 0; i < 101; ++i)
+        EXPECT_EQ(order[i], i - 1);
 
     auto pContext = std::make_unique<QObject>();
-    std::thread([&] { runInMainThread([&nRuns] { ++nRuns; }, pContext.get()); }).join();
+    std::thread([&] { runInMainThread([&order] { order.push_back(0); }, pContext.get()); }).join();
     pContext.reset();
     QCoreApplication::processEvents();
-    EXPECT_EQ(nRuns, 1) << "a call queued for a destroyed context is dropped";
-}
-
-// ---- the message model --------------------------------------------------------------------------------
-
-static std::vector<QString> lines(const CBatchOrderMessageModel& model)
-{
-    std::vector<QString> result;
-    for (const auto& pMsg : model.getAllMsgs())
-        result.push_back(pMsg->getMsg());
-    return result;
+    EXPECT_EQ(order.size(), 101u);
 }
 
 // A time stamp, the level's tag and the text; levels without a tag (not one bit, or none) have none.
@@ -241,80 +210,37 @@ TEST(MessageModel, LineIsTimeStampThenTagThenText)
     for (const auto& [nLevel, szText, szExpectedTail] : rows) {
         CBatchOrderMessageData data;
         data.setMsg(static_cast<EBatchOrderMsgLevel>(nLevel), QString::fromUtf8(szText));
-        const QString strLine = data.getMsg();
-        EXPECT_TRUE(stamp.match(strLine).hasMatch()) << strLine.toStdString();
-        EXPECT_EQ(strLine.mid(12).toStdString(), szExpectedTail);
+        EXPECT_TRUE(stamp.match(data.getMsg()).hasMatch()) << data.getMsg().toStdString();
+        EXPECT_EQ(data.getMsg().mid(12).toStdString(), szExpectedTail);
         EXPECT_EQ(static_cast<int>(data.getLevel()), nLevel);
     }
 }
 
-// Every report is stored, in order, for consoles made later; levels outside the mask are stored but not
-// forwarded; the log flag writes the bare text at INFO.
+// Every report is stored for later consoles; levels outside the mask are not forwarded; the log flag
+// writes the bare text at INFO; a slot that reports again on its own thread does not deadlock.
 TEST(MessageModel, StoresEveryReportForwardsTheMaskedOnesAndLogsOnRequest)
 {
     CLogCapture capture;
     CBatchOrderMessageModel model;
     model.updateData(MSG_LEVEL_ERROR, QStringLiteral("start path empty!"), true);
-    model.updateData(static_cast<EBatchOrderMsgLevel>(16), QStringLiteral("hidden"), false);
-    std::vector<QString> forwarded;
+    QStringList forwarded;
     boost::signals2::scoped_connection connection = model.m_sigMessage.connect(
-        [&](const boost::shared_ptr<CBatchOrderMessageData>& p) { forwarded.push_back(p->getMsg()); });
-    model.updateData(static_cast<EBatchOrderMsgLevel>(16), QStringLiteral("hidden"), false);
-    model.updateData(MSG_LEVEL_ORDER, QStringLiteral("用户清空当前未处理数据!"), false);
-
-    const auto stored = lines(model);
-    ASSERT_EQ(stored.size(), 4u);
-    EXPECT_TRUE(stored[0].endsWith(QStringLiteral(" [error] start path empty!")));
-    ASSERT_EQ(forwarded.size(), 1u);
-    EXPECT_EQ(forwarded[0], stored[3]);
-    const auto logged = capture.lines();
-    ASSERT_EQ(logged.size(), 1u);
-    EXPECT_EQ(logged[0].m_nLevel, 20000);
-    EXPECT_EQ(logged[0].m_strText, "[order ] start path empty!");
-}
-
-TEST(MessageModel, SlotReportingAgainOnTheSameThreadDoesNotDeadlock)
-{
-    CBatchOrderMessageModel model;
-    boost::signals2::scoped_connection connection =
+        [&](const boost::shared_ptr<CBatchOrderMessageData>& p) { forwarded << p->getMsg(); });
+    boost::signals2::scoped_connection reentrant =
         model.m_sigMessage.connect([&](const boost::shared_ptr<CBatchOrderMessageData>& p) {
             if (p->getMsg().endsWith(QStringLiteral("outer")))
                 model.updateData(MSG_LEVEL_SYSTEM, QStringLiteral("inner"), false);
         });
-    model.updateData(MSG_LEVEL_SYSTEM, QStringLiteral("outer"), false);
-    const auto stored = lines(model);
-    ASSERT_EQ(stored.size(), 2u);
-    EXPECT_TRUE(stored[0].endsWith(QStringLiteral("outer")) && stored[1].endsWith(QStringLiteral("inner")));
-}
+    model.updateData(static_cast<EBatchOrderMsgLevel>(16), QStringLiteral("hidden"), false);
+    model.updateData(MSG_LEVEL_ORDER, QStringLiteral("outer"), false);
 
-TEST(MessageModel, ReportsFromSeveralThreadsReachConsolesInStoredOrder)
-{
-    constexpr int kThreads = 4;
-    constexpr int kPerThread = 500;
-    CBatchOrderMessageModel model;
-    std::vector<QString> received; // written only under the model's lock, by the slot
-    boost::signals2::scoped_connection connection = model.m_sigMessage.connect(
-        [&](const boost::shared_ptr<CBatchOrderMessageData>& p) { received.push_back(p->getMsg()); });
-
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&model, t] {
-            for (int i = 0; i < kPerThread; ++i)
-                model.updateData(MSG_LEVEL_ORDER, QStringLiteral("t%1 #%2").arg(t).arg(i), t % 2 == 0);
-        });
-    }
-    for (auto& thread : threads)
-        thread.join();
-
-    const auto stored = lines(model);
-    ASSERT_EQ(stored.size(), static_cast<size_t>(kThreads * kPerThread));
-    EXPECT_EQ(received, stored);
-    // Each thread's own reports keep their order.
-    std::map<int, int> next;
-    const QRegularExpression pattern(QStringLiteral("t(\\d+) #(\\d+)$"));
-    for (const QString& strLine : stored) {
-        const auto match = pattern.match(strLine);
-        ASSERT_TRUE(match.hasMatch());
-        EXPECT_EQ(match.captured(2).toInt(), next[match.captured(1).toInt()]++);
-    }
+    const QStringList stored = texts(model);
+    ASSERT_EQ(stored.size(), 4);
+    EXPECT_TRUE(stored[0].endsWith(QStringLiteral(" [error] start path empty!")));
+    EXPECT_TRUE(stored[3].endsWith(QStringLiteral(" [system] inner")));
+    EXPECT_EQ(forwarded, stored.mid(2));
+    const auto logged = capture.lines();
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(std::make_pair(logged[0].m_nLevel, logged[0].m_strText),
+              std::make_pair(20000, std::string("[order ] start path empty!")));
 }

@@ -161,8 +161,6 @@ protected:
     QTemporaryDir m_dir;
 };
 
-// ---- order type groups ----------------------------------------------------------------------------
-
 // Two probes tell the groups apart: a record with empty columns, and one whose TRADEPARAM is no
 // key=value pair. The types sit on both sides of every group boundary.
 TEST_F(OrderHelperTest, EachOrderTypeTakesItsGroupsPath)
@@ -204,36 +202,22 @@ TEST_F(OrderHelperTest, GroupAVolumeChoosesSingleOrderOrBasket)
         {"LinesOnRecordsPattern", "ORDER_TYPE=25;VOLUME=0;MODE_PRICE=9.9", "", "",
          "vol=100,200 pt=5,5 price=10.5,9.9 extra=1,0"},
         {"MissingBasketFile", "ORDER_TYPE=25;VOLUME=-5;BASKETPATH=absent.csv", "", "", "singles=0 algo=100"},
-        {"BasketNeedsPath", "ORDER_TYPE=25;VOLUME=-5;BASKETPATH=", "", "组合策略文件路径为空!", ""},
         {"SingleNeedsCode", "ORDER_TYPE=26;STOCK_CODE=", "", "合约代码为空!", ""},
     });
 }
 
-TEST_F(OrderHelperTest, GroupBRepaymentNeedsAnAmount)
+TEST_F(OrderHelperTest, GroupsBToGCheckTheirOwnColumns)
 {
     check({
-        {"Amount", "ORDER_TYPE=32;MODE_PRICE=1000.5", "HK=1", "", "amount=1000.5 algotext=HK=1"},
-        {"NotANumberIsZero", "ORDER_TYPE=39;MODE_PRICE=abc", "", "", "amount=0"},
-        {"Empty", "ORDER_TYPE=32;MODE_PRICE=", "", "还款金额为空或非法!", ""},
-        {"MissingMark", "ORDER_TYPE=39;MODE_PRICE=" NO_NUMBER, "", "还款金额为空或非法!", ""},
-    });
-}
-
-TEST_F(OrderHelperTest, GroupDTransferChecksCodeVolumeAndCounterpart)
-{
-    check({
-        {"NoCode", "ORDER_TYPE=37;STOCK_CODE=", "A123", "划转合约代码为空!", ""},
-        {"ZeroVolume", "ORDER_TYPE=38;VOLUME=0", "A123", "划转数量非法!", ""},
-        {"NegativeVolume", "ORDER_TYPE=37;VOLUME=-1", "A123", "划转数量非法!", ""},
-        {"NoCounterpart", "ORDER_TYPE=37", "", "划入/划出股东号为空!", ""},
-        {"Accepted", "ORDER_TYPE=38", "A123", "", "counterpart=A123 code=600000"},
-    });
-}
-
-// E, F and G price from PRICE_TYPE and MODE_PRICE alone; F hands TRADEPARAM over, G keeps VOLUME's text.
-TEST_F(OrderHelperTest, GroupsEFGIgnoreTradeParamForPricing)
-{
-    check({
+        {"BAmount", "ORDER_TYPE=32;MODE_PRICE=1000.5", "HK=1", "", "amount=1000.5 algotext=HK=1"},
+        {"BNotANumberIsZero", "ORDER_TYPE=39;MODE_PRICE=abc", "", "", "amount=0"},
+        {"BMissingMark", "ORDER_TYPE=39;MODE_PRICE=" NO_NUMBER, "", "还款金额为空或非法!", ""},
+        {"DZeroVolume", "ORDER_TYPE=38;VOLUME=0", "A123", "划转数量非法!", ""},
+        {"DNegativeVolume", "ORDER_TYPE=37;VOLUME=-1", "A123", "划转数量非法!", ""},
+        {"DNoCounterpart", "ORDER_TYPE=37", "", "划入/划出股东号为空!", ""},
+        {"DAccepted", "ORDER_TYPE=38", "A123", "", "counterpart=A123 code=600000"},
+        // E, F and G price from PRICE_TYPE and MODE_PRICE alone; F hands TRADEPARAM over, G keeps VOLUME's
+        // text.
         {"E", "ORDER_TYPE=137", "BJFS=0,ZDJ=1", "", "pt=5 price=10.5 vol=100 param= algotext= voltext="},
         {"F", "ORDER_TYPE=139", "BJFS=0,ZDJ=1", "", "pt=5 price=10.5 param= algotext=BJFS=0,ZDJ=1"},
         {"GWithoutCode", "ORDER_TYPE=502;STOCK_CODE=;VOLUME=5000", "", "", "pt=5 vol=5000 voltext=5000"},
@@ -244,8 +228,6 @@ TEST_F(OrderHelperTest, GroupsEFGIgnoreTradeParamForPricing)
          ""},
     });
 }
-
-// ---- general path and finishing --------------------------------------------------------------------
 
 TEST_F(OrderHelperTest, FinishedOrderCarriesTheRecordsFields)
 {
@@ -258,7 +240,9 @@ TEST_F(OrderHelperTest, FinishedOrderCarriesTheRecordsFields)
                                             "key=2____1____T____2____1001");
 }
 
-TEST_F(OrderHelperTest, GeneralPathSblxAndHedgeFlag)
+// The general path: SBLX (brokers 7 and 11), HEDGEFLAG, ZDCL prefixes, TRADEPARAM cleaning (blanks,
+// full-width commas, "+", quotes, case) and price codes; whatever the host refuses shows as one reason.
+TEST_F(OrderHelperTest, GeneralPathReadsTradeParamAndPriceCodes)
 {
     check({
         {"Sblx1Broker7", "ACCOUNT_ID=7001;BROKERTYPE=7", "sblx=1", "", "algotext=93 left="},
@@ -271,12 +255,6 @@ TEST_F(OrderHelperTest, GeneralPathSblxAndHedgeFlag)
         {"HedgeFlagWithoutValue", "EXTRAPARAM=HEDGEFLAG", "", "", "hedge=-1"},
         {"HedgeFlagTwoEquals", "EXTRAPARAM=HEDGEFLAG=1=2", "", "", "hedge=-1"},
         {"HedgeFlagNotANumberIsZero", "EXTRAPARAM=HEDGEFLAG=1|HEDGEFLAG=x", "", "", "hedge=0"},
-    });
-}
-
-TEST_F(OrderHelperTest, ZdclPrefixes)
-{
-    check({
         {"IndexPricesTheOrderItself", "", "ZDCLBD=3", "", "zdcl=3 named=0 param= pt=5 price=10.5"},
         {"IndexCleaned", "", "zdclbd = 3", "", "zdcl=3 param="},
         {"IndexIsTheWholeRest", "", "ZDCLBD=3,BJFS=0", "", "zdcl=0 param="},
@@ -285,22 +263,6 @@ TEST_F(OrderHelperTest, ZdclPrefixes)
          "named=1 zdcl=-1 param=DBF+SFMC=ALPHA1+DDLX=1+XJJG=10.8 price=10.8"},
         {"NamedKeepsOnlyTheParameters", "", "ZDCLMC=策略A;sfmc=alpha1", "", "left=SFMC=ALPHA1"},
         {"NamedWithoutParameters", "", "ZDCLMC=策略A", "算法参数解析失败", ""},
-    });
-    // A named strategy needs the account's right to the algorithm; the reason names both.
-    const auto pNoRights = makeRecord("ACCOUNT_ID=1101", "ZDCLMC=A;SFMC=ALPHA1");
-    QVector<COrderParam> orders;
-    m_helper.buildOrderParam(pNoRights, orders);
-    const std::string strReason = pNoRights->m_strErrorMsg.toStdString();
-    EXPECT_TRUE(orders.isEmpty() && strReason.find("11____1____T____3____1101") != std::string::npos &&
-                strReason.find("ALPHA1") != std::string::npos)
-        << strReason;
-}
-
-// Blanks, full-width commas, "+" and quotes are cleaned and keys upper-cased before the host reads the text;
-// whatever the host refuses shows as one reason.
-TEST_F(OrderHelperTest, TradeParamAndPriceTypeStep)
-{
-    check({
         {"BlanksPlusAndCase", "", "bjfs=0 + zdj=10.25", "", "pt=11 price=10.25 param=BJFS=0+ZDJ=10.25"},
         {"FullWidthComma", "", "BJFS=0\xef\xbc\x8cZDJ=9.8", "", "pt=11 price=9.8 param=BJFS=0+ZDJ=9.8"},
         {"QuotesAndZdjOnlyForFixed", "", "\"BJFS=1\",\"ZDJ=5\"", "", "pt=5 price=10.5 param=BJFS=1+ZDJ=5"},
@@ -309,12 +271,6 @@ TEST_F(OrderHelperTest, TradeParamAndPriceTypeStep)
         {"NoBjfs", "", "ZDJ=10", "无效的报价类型", ""},
         {"FixedPriceWithoutZdj", "", "BJFS=0", "算法参数解析失败", ""},
         {"KeyThisOrderDoesNotRead", "", "BJFS=1,XJJG=3", "算法参数解析失败", ""},
-    });
-}
-
-TEST_F(OrderHelperTest, PriceCodesAndModelPrice)
-{
-    check({
         {"Code9003IsProviderAlgorithm", "PRICE_TYPE=9003", "sfmc = alpha1 , ddlx=1, xjjg=12.3, memo=Ab", "",
          "algo=13 pt=-1 dbf= price=12.3 param=DBF+SFMC=ALPHA1+DDLX=1+XJJG=12.3+MEMO=Ab"},
         {"Code9003NeedsParameters", "PRICE_TYPE=9003", "", "算法参数解析失败", ""},
@@ -329,9 +285,15 @@ TEST_F(OrderHelperTest, PriceCodesAndModelPrice)
         {"NotANumberIsZero", "PRICE_TYPE=0;MODE_PRICE=abc", "", "", "pt=11 price=0"},
         {"EmptyIsZero", "PRICE_TYPE=49;MODE_PRICE=", "", "", "pt=49 price=0"},
     });
+    // A named strategy needs the account's right to the algorithm; the reason names both.
+    const auto pNoRights = makeRecord("ACCOUNT_ID=1101", "ZDCLMC=A;SFMC=ALPHA1");
+    QVector<COrderParam> orders;
+    m_helper.buildOrderParam(pNoRights, orders);
+    const std::string strReason = pNoRights->m_strErrorMsg.toStdString();
+    EXPECT_TRUE(orders.isEmpty() && strReason.find("11____1____T____3____1101") != std::string::npos &&
+                strReason.find("ALPHA1") != std::string::npos)
+        << strReason;
 }
-
-// ---- account resolution ----------------------------------------------------------------------------
 
 // Account 7001 is dual-centre; its SH and SZ keys end in -SH and -SZ.
 TEST_F(OrderHelperTest, AccountResolutionRoutesDualCentreAccountsByInstrument)
@@ -351,9 +313,7 @@ TEST_F(OrderHelperTest, AccountResolutionRoutesDualCentreAccountsByInstrument)
     });
 }
 
-// ---- basket files ----------------------------------------------------------------------------------
-
-TEST_F(OrderHelperTest, BasketLinesWithFewerThanTwoFieldsAreSkipped)
+TEST_F(OrderHelperTest, BasketFilesYieldWhatTheirLinesSay)
 {
     COrderSingleParam pattern;
     pattern.m_dPrice = 1.25;
@@ -364,10 +324,7 @@ TEST_F(OrderHelperTest, BasketLinesWithFewerThanTwoFieldsAreSkipped)
     expectFields(readBasket(writeFile("b.csv", lines), pattern),
                  "code=000001,430047,,510300 vol=200,300,0,1 extra=3,0,0,0 "
                  "price=9.75,0,1.25,1.25 pt=11,11,11,11");
-}
-
-TEST_F(OrderHelperTest, BadBasketFilesYieldWhatTheirLinesSay)
-{
+    // Missing, directory and empty paths give nothing; binary lines what they say; a large file all of it.
     EXPECT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("dir.csv")));
     for (const QString& strPath : {m_dir.filePath("missing.csv"), m_dir.filePath("dir.csv"), QString()})
         expectFields(readBasket(strPath), "singles=0");
@@ -396,8 +353,6 @@ TEST_F(OrderHelperTest, BasketPathFallsBackToItsGbkName)
     expectFields(readBasket(strPath), "singles=2");
     std::remove(strGbkPath.c_str()); // the temporary directory cannot remove a name that is not UTF-8
 }
-
-// ---- rejection reporting ---------------------------------------------------------------------------
 
 TEST_F(OrderHelperTest, RejectionIsShownOnTheConsoleAndANullRecordIgnored)
 {

@@ -3,7 +3,6 @@
 #include "cbatchordermanager.h"
 
 #include "common/ctestmanager.h"
-#include "common/rowname.h"
 #include "config/cuserconfig.h"
 #include "ui/ccheckbox.h"
 #include "ui/cdbfalgoparamssettingdialog.h"
@@ -18,8 +17,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QTest>
 #include <QTimer>
+
+#include <tuple>
 
 using namespace TC;
 using Dialog = CBatchOrderSettingDialog;
@@ -29,46 +31,32 @@ namespace {
 class SettingDialogTest : public ::testing::Test
 {
 protected:
-    // Builds the dialog on the settings as they are now and shows it, as the panel does.
-    void open()
-    {
-        m_pDialog = std::make_unique<Dialog>();
-        m_pDialog->show();
-        m_pDialog->refreshUi();
-    }
-
-    CUserConfig& config() { return m_setup.host().userConfig(); }
-    void setSettings(bool bShortcut, const QString& strKey, const QString& strPath)
+    // Stores the settings, then builds the dialog on them and shows it, as the panel does.
+    void open(bool bShortcut, const QString& strKey, const QString& strPath)
     {
         config().setUserDataBool(USER_BATCH_ORDER_SHORTCUT_ENABLED, bShortcut, false);
         config().setUserDataString(USER_BATCH_ORDER_SHORTCUT_KEY, strKey, false);
         config().setUserDataString(USER_BATCH_ORDER_FILE_PATH, strPath, false);
+        m_pDialog = std::make_unique<Dialog>();
+        m_pDialog->show();
+        m_pDialog->refreshUi();
     }
+    CUserConfig& config() { return m_setup.host().userConfig(); }
     QString setting(EUserMember eMember) { return config().getUserDataString(eMember); }
-
-    WQ::CCheckBox* checkBox() const
-    {
-        return control<WQ::CCheckBox>(m_pDialog.get(), Dialog::ID_SHORTCUT_CHECKBOX);
-    }
-    WQ::CLineEdit* keyEdit() const
-    {
-        return control<WQ::CLineEdit>(m_pDialog.get(), Dialog::ID_SHORTCUT_EDIT);
-    }
-    WQ::CLineEdit* pathEdit() const { return control<WQ::CLineEdit>(m_pDialog.get(), Dialog::ID_PATH_EDIT); }
-    WQ::CPushButton* button(int nId) const { return control<WQ::CPushButton>(m_pDialog.get(), nId); }
-
-    // The enabled state of check box, key edit, path edit and choose-path button, and the monitor
-    // button's label.
+    template <class T = WQ::CPushButton> T* find(int nId) const { return control<T>(m_pDialog.get(), nId); }
+    WQ::CCheckBox* checkBox() const { return find<WQ::CCheckBox>(Dialog::ID_SHORTCUT_CHECKBOX); }
+    WQ::CLineEdit* keyEdit() const { return find<WQ::CLineEdit>(Dialog::ID_SHORTCUT_EDIT); }
+    WQ::CLineEdit* pathEdit() const { return find<WQ::CLineEdit>(Dialog::ID_PATH_EDIT); }
+    void click(QWidget* pWidget) { QTest::mouseClick(pWidget, Qt::LeftButton); }
+    // "1" or "0" for enabled check box, key edit, path edit and choose-path button, then the monitor label.
     QString controlState() const
     {
-        return QStringLiteral("%1%2%3%4 %5")
-            .arg(checkBox()->isEnabled())
-            .arg(keyEdit()->isEnabled())
-            .arg(pathEdit()->isEnabled())
-            .arg(button(Dialog::ID_CHOOSE_PATH_BUTTON)->isEnabled())
-            .arg(button(Dialog::ID_MONITOR_BUTTON)->text());
+        QString strState;
+        const QWidget* controls[] = {checkBox(), keyEdit(), pathEdit(), find(Dialog::ID_CHOOSE_PATH_BUTTON)};
+        for (const QWidget* pWidget : controls)
+            strState += pWidget->isEnabled() ? '1' : '0';
+        return strState + ' ' + find(Dialog::ID_MONITOR_BUTTON)->text();
     }
-
     bool monitoring() { return m_setup.host().orderService().isStrategyRunning(999); }
     QStringList consoleTexts() const { return m_setup.consoleTexts(); }
     // Whether the manager holds the key as its order key: the key then dispatches (and says so).
@@ -85,36 +73,32 @@ protected:
 
 TEST_F(SettingDialogTest, BuildsTheControlsWithTheirTextsAndSizes)
 {
-    open();
-    EXPECT_EQ(m_pDialog->title(), QStringLiteral("设置"));
-    EXPECT_EQ(m_pDialog->size(), QSize(600, 280));
+    open(false, QString(), QString());
+    const auto* pChoose = find(Dialog::ID_CHOOSE_PATH_BUTTON);
+    const auto* pAlgoText = find<WQ::CSimpleTextWidget>(Dialog::ID_ALGO_PARAMS_TEXT);
+    ASSERT_NE(pAlgoText, nullptr);
+    EXPECT_EQ(QStringList({m_pDialog->title(), checkBox()->text(), pChoose->text(), pAlgoText->text()}),
+              QStringList({"设置", "启动快捷交易", "选择路径", "批量下单参数设置"}));
+    EXPECT_EQ(QList<QSize>({m_pDialog->size(), pChoose->size(), pathEdit()->size(),
+                            find(Dialog::ID_MONITOR_BUTTON)->size()}),
+              QList<QSize>({{600, 280}, {60, 22}, {300, 22}, {84, 30}}));
     EXPECT_FALSE(m_pDialog->testAttribute(Qt::WA_DeleteOnClose));
     EXPECT_TRUE(m_pDialog->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(checkBox()->text(), QStringLiteral("启动快捷交易"));
-    EXPECT_EQ(button(Dialog::ID_CHOOSE_PATH_BUTTON)->text(), QStringLiteral("选择路径"));
-    EXPECT_EQ(button(Dialog::ID_CHOOSE_PATH_BUTTON)->size(), QSize(60, 22));
-    EXPECT_EQ(pathEdit()->size(), QSize(300, 22));
-    EXPECT_EQ(button(Dialog::ID_MONITOR_BUTTON)->size(), QSize(84, 30));
-    const auto* pAlgoText = control<WQ::CSimpleTextWidget>(m_pDialog.get(), Dialog::ID_ALGO_PARAMS_TEXT);
-    ASSERT_NE(pAlgoText, nullptr);
     EXPECT_TRUE(pAlgoText->isClickable());
-    EXPECT_EQ(pAlgoText->text(), QStringLiteral("批量下单参数设置"));
     EXPECT_NE(qobject_cast<CShortcutKeyLineEdit*>(keyEdit()), nullptr);
     // Every control lies inside the dialog, none clipped at its right edge.
     for (const QWidget* pWidget : m_pDialog->findChildren<QWidget*>()) {
-        if (pWidget->isVisible() && pWidget->window() == m_pDialog.get()) {
-            const QRect rect(pWidget->mapTo(m_pDialog.get(), QPoint(0, 0)), pWidget->size());
-            EXPECT_TRUE(m_pDialog->rect().contains(rect)) << pWidget->metaObject()->className();
-        }
+        const QRect rect(pWidget->mapTo(m_pDialog.get(), QPoint(0, 0)), pWidget->size());
+        const bool bOwnAndShown = pWidget->isVisible() && pWidget->window() == m_pDialog.get();
+        EXPECT_TRUE(!bOwnAndShown || m_pDialog->rect().contains(rect)) << pWidget->metaObject()->className();
     }
 }
 
-// The key edit follows the check box; unchecking forgets the key, and checking again does not revive a
-// stored key the edit never showed.
-TEST_F(SettingDialogTest, ShortcutCheckBoxWritesTheSettingsAndReportsThem)
+// The key edit follows the check box, which forgets the key when unchecked; an edited key reaches the
+// manager only at start or refresh; a path is stored when changed and confirmed with Enter.
+TEST_F(SettingDialogTest, EditsWriteTheirSettingsAndReportThem)
 {
-    setSettings(false, QStringLiteral("F9"), QString());
-    open();
+    open(false, QStringLiteral("F9"), QStringLiteral("/old/指令.csv"));
     const auto expectState = [&](bool bOn, const char* szKey, const char* szMessage) {
         EXPECT_EQ(config().getUserDataBool(USER_BATCH_ORDER_SHORTCUT_ENABLED), bOn);
         EXPECT_EQ(keyEdit()->isEnabled(), bOn);
@@ -122,79 +106,50 @@ TEST_F(SettingDialogTest, ShortcutCheckBoxWritesTheSettingsAndReportsThem)
         EXPECT_EQ(keyEdit()->text(), QString::fromUtf8(szKey));
         EXPECT_EQ(consoleTexts().last(), "[system] " + QString::fromUtf8(szMessage));
     };
-    QTest::mouseClick(checkBox(), Qt::LeftButton);
+    click(checkBox());
     expectState(true, "", "用户开启快捷下单()!");
     QTest::keyClick(keyEdit(), Qt::Key_K, Qt::ControlModifier);
     expectState(true, "Ctrl+K", "用户设置下单快捷键为 Ctrl+K");
-    QTest::mouseClick(checkBox(), Qt::LeftButton);
+    EXPECT_FALSE(managerTakesKey(Qt::ControlModifier | Qt::Key_K));
+    click(checkBox());
     expectState(false, "", "用户关闭快捷下单!");
-    QTest::mouseClick(checkBox(), Qt::LeftButton);
+    click(checkBox());
     expectState(true, "", "用户开启快捷下单()!");
-}
 
-TEST_F(SettingDialogTest, EditsWriteTheirSettingAndReport)
-{
-    setSettings(true, QString(), QStringLiteral("/old/指令.csv"));
-    open();
-    QTest::keyClick(keyEdit(), Qt::Key_F8, Qt::ControlModifier);
-    EXPECT_EQ(setting(USER_BATCH_ORDER_SHORTCUT_KEY), QStringLiteral("Ctrl+F8"));
-    EXPECT_EQ(consoleTexts().last(), QStringLiteral("[system] 用户设置下单快捷键为 Ctrl+F8"));
-    EXPECT_FALSE(managerTakesKey(Qt::ControlModifier | Qt::Key_F8))
-        << "an edited key reaches the manager only when monitoring starts or the dialog refreshes";
-
-    // As typed (QTest types ASCII only): the text changed by the user, then Enter.
-    pathEdit()->setText(QStringLiteral("/新/orders.csv"));
+    pathEdit()->setText(QStringLiteral("/新/orders.csv")); // QTest types ASCII only
     pathEdit()->setModified(true);
     QTest::keyClick(pathEdit(), Qt::Key_Return);
     EXPECT_EQ(setting(USER_BATCH_ORDER_FILE_PATH), QStringLiteral("/新/orders.csv"));
     EXPECT_EQ(consoleTexts().last(), QStringLiteral("[system] 用户设置监控路径为 /新/orders.csv"));
 }
 
-struct MonitorRow : CNamedRow
+// Building hands the key to the manager, starting hands the stored one; while monitoring every setting is
+// locked, and stopping unlocks them with the key edit only when the shortcut is on.
+TEST_F(SettingDialogTest, MonitorButtonStartsStopsAndShowsTheStateOfTheMoment)
 {
-    bool m_bShortcut;
-    const char* m_szStateStopped; // controlState() after stopping again
-};
-
-class MonitorButton : public SettingDialogTest, public ::testing::WithParamInterface<MonitorRow>
-{
-};
-
-TEST_P(MonitorButton, StartsAndStopsWithTheEnablingRules)
-{
-    const MonitorRow& row = GetParam();
     const QString strPath = m_setup.host().dataDir() + QStringLiteral("/inbox/orders.csv");
     QDir().mkpath(m_setup.host().dataDir() + QStringLiteral("/inbox"));
-    setSettings(row.m_bShortcut, QStringLiteral("Ctrl+F7"), strPath);
-    open();
-    EXPECT_TRUE(managerTakesKey(Qt::ControlModifier | Qt::Key_F7))
-        << "the dialog hands the key over when built";
-    config().setUserDataString(USER_BATCH_ORDER_SHORTCUT_KEY, QStringLiteral("F6"), false);
-
-    QTest::mouseClick(button(Dialog::ID_MONITOR_BUTTON), Qt::LeftButton);
-    ASSERT_TRUE(monitoring());
-    EXPECT_TRUE(utils::CSingletonT<CShortcutManager>::instance()->isHooked());
-    EXPECT_TRUE(managerTakesKey(Qt::Key_F6)) << "starting hands the stored key to the manager";
-    EXPECT_EQ(controlState(), QStringLiteral("0000 停止监控"));
-    EXPECT_TRUE(consoleTexts().contains(QStringLiteral("[system] start!")));
-
-    QTest::mouseClick(button(Dialog::ID_MONITOR_BUTTON), Qt::LeftButton);
-    EXPECT_FALSE(monitoring());
-    EXPECT_EQ(consoleTexts().last(), QStringLiteral("[system] stop!"));
-    EXPECT_EQ(controlState(), QString::fromUtf8(row.m_szStateStopped));
-}
-
-INSTANTIATE_TEST_SUITE_P(States, MonitorButton,
-                         ::testing::Values(MonitorRow{"ShortcutOn", true, "1111 开始监控"},
-                                           MonitorRow{"ShortcutOff", false, "1011 开始监控"}),
-                         rowName);
-
-// A start without a path is refused by the manager; monitoring started elsewhere shows at the refresh.
-TEST_F(SettingDialogTest, MonitorButtonShowsTheStateOfTheMoment)
-{
-    setSettings(true, QStringLiteral("F9"), QString());
-    open();
-    QTest::mouseClick(button(Dialog::ID_MONITOR_BUTTON), Qt::LeftButton);
+    for (const auto& [szName, bShortcut, szStopped] : {std::tuple("ShortcutOn", true, "1111 开始监控"),
+                                                       std::tuple("ShortcutOff", false, "1011 开始监控")}) {
+        SCOPED_TRACE(szName);
+        open(bShortcut, QStringLiteral("Ctrl+F7"), strPath);
+        EXPECT_TRUE(managerTakesKey(Qt::ControlModifier | Qt::Key_F7));
+        config().setUserDataString(USER_BATCH_ORDER_SHORTCUT_KEY, QStringLiteral("F6"), false);
+        const int nMessages = consoleTexts().size();
+        click(find(Dialog::ID_MONITOR_BUTTON));
+        ASSERT_TRUE(monitoring());
+        EXPECT_TRUE(utils::CSingletonT<CShortcutManager>::instance()->isHooked());
+        EXPECT_TRUE(managerTakesKey(Qt::Key_F6));
+        EXPECT_EQ(controlState(), QStringLiteral("0000 停止监控"));
+        EXPECT_TRUE(consoleTexts().mid(nMessages).contains(QStringLiteral("[system] start!")));
+        click(find(Dialog::ID_MONITOR_BUTTON));
+        EXPECT_FALSE(monitoring());
+        EXPECT_EQ(consoleTexts().last(), QStringLiteral("[system] stop!"));
+        EXPECT_EQ(controlState(), QString::fromUtf8(szStopped));
+    }
+    // A start without a path is refused by the manager; monitoring started elsewhere shows at the refresh.
+    open(true, QStringLiteral("F9"), QString());
+    click(find(Dialog::ID_MONITOR_BUTTON));
     EXPECT_FALSE(monitoring());
     EXPECT_EQ(consoleTexts().mid(consoleTexts().size() - 2),
               (QStringList{"[system] start!", "[error] start path empty!"}));
@@ -205,66 +160,42 @@ TEST_F(SettingDialogTest, MonitorButtonShowsTheStateOfTheMoment)
     EXPECT_EQ(keyEdit()->text(), QStringLiteral("F9"));
 }
 
-struct FileRow : CNamedRow
+// The file dialog opens in the current file's directory; a cancelled dialog (which names its directory)
+// keeps the old path. Choosing is not reported.
+TEST_F(SettingDialogTest, ChooseFileOpensInTheCurrentDirectoryAndTakesTheChosenFile)
 {
-    bool m_bAccept;
-};
-
-class ChooseFile : public SettingDialogTest, public ::testing::WithParamInterface<FileRow>
-{
-};
-
-TEST_P(ChooseFile, OpensInTheCurrentDirectoryAndTakesTheChosenFile)
-{
-    const FileRow& row = GetParam();
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     const QString strOldDir = m_setup.host().dataDir() + QStringLiteral("/旧");
-    const QString strNewDir = m_setup.host().dataDir() + QStringLiteral("/新");
+    const QString strNew = m_setup.host().dataDir() + QStringLiteral("/新/指令.csv");
     QDir().mkpath(strOldDir);
-    QDir().mkpath(strNewDir);
+    QDir().mkpath(QFileInfo(strNew).path());
     const QString strOld = strOldDir + QStringLiteral("/orders.csv");
-    const QString strNew = strNewDir + QStringLiteral("/指令.csv");
-    setSettings(false, QString(), strOld);
-    open();
-    const int nMessages = consoleTexts().size();
-
-    QString strOpenedIn;
-    bool bFound = false;
-    QTimer::singleShot(0, [&] {
-        auto* pFileDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!pFileDialog) {
-            return; // exec() below would then hang; the deadline of the test run catches it
-        }
-        bFound = true;
-        strOpenedIn = pFileDialog->directory().absolutePath();
-        EXPECT_EQ(pFileDialog->windowTitle(), QStringLiteral("选择文件"));
-        EXPECT_EQ(pFileDialog->fileMode(), QFileDialog::AnyFile);
-        if (row.m_bAccept) {
+    for (const bool bAccept : {true, false}) {
+        SCOPED_TRACE(bAccept ? "Accepted" : "Cancelled");
+        open(false, QString(), strOld);
+        const int nMessages = consoleTexts().size();
+        QString strOpenedIn;
+        QTimer::singleShot(0, [&] {
+            auto* pFileDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!pFileDialog)
+                return; // exec() below would then hang; the deadline of the test run catches it
+            strOpenedIn = pFileDialog->directory().absolutePath();
+            EXPECT_EQ(pFileDialog->windowTitle(), QStringLiteral("选择文件"));
+            EXPECT_EQ(pFileDialog->fileMode(), QFileDialog::AnyFile);
             pFileDialog->selectFile(strNew);
-            static_cast<QDialog*>(pFileDialog)->accept(); // QFileDialog::accept, as the Open button
-        } else {
-            pFileDialog->reject();
-        }
-    });
-    QTest::mouseClick(button(Dialog::ID_CHOOSE_PATH_BUTTON), Qt::LeftButton);
-    ASSERT_TRUE(bFound);
-    EXPECT_EQ(strOpenedIn, strOldDir);
-    const QString strExpected = row.m_bAccept ? strNew : strOld;
-    EXPECT_EQ(setting(USER_BATCH_ORDER_FILE_PATH), strExpected);
-    EXPECT_EQ(pathEdit()->text(), strExpected);
-    EXPECT_EQ(consoleTexts().size(), nMessages) << "choosing a file is not reported";
+            bAccept ? static_cast<QDialog*>(pFileDialog)->accept() : pFileDialog->reject();
+        });
+        click(find(Dialog::ID_CHOOSE_PATH_BUTTON));
+        EXPECT_EQ(strOpenedIn, strOldDir);
+        EXPECT_EQ(setting(USER_BATCH_ORDER_FILE_PATH), bAccept ? strNew : strOld);
+        EXPECT_EQ(pathEdit()->text(), bAccept ? strNew : strOld);
+        EXPECT_EQ(consoleTexts().size(), nMessages);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Outcomes, ChooseFile,
-                         ::testing::Values(FileRow{"Accepted", true},
-                                           // A cancelled dialog names its directory; that is no file.
-                                           FileRow{"Cancelled", false}),
-                         rowName);
 
 TEST_F(SettingDialogTest, AlgorithmParameterTextOpensOneDialogAndRaisesItAgain)
 {
-    open();
-    auto* pText = control<WQ::CSimpleTextWidget>(m_pDialog.get(), Dialog::ID_ALGO_PARAMS_TEXT);
+    open(false, QString(), QString());
     auto algoDialogs = [] {
         QList<CDbfAlgoParamsSettingDialog*> dialogs;
         for (QWidget* pWidget : QApplication::allWidgets()) {
@@ -273,12 +204,12 @@ TEST_F(SettingDialogTest, AlgorithmParameterTextOpensOneDialogAndRaisesItAgain)
         }
         return dialogs;
     };
-    QTest::mouseClick(pText, Qt::LeftButton);
+    click(find<WQ::CSimpleTextWidget>(Dialog::ID_ALGO_PARAMS_TEXT));
     ASSERT_EQ(algoDialogs().size(), 1);
     CDbfAlgoParamsSettingDialog* pFirst = algoDialogs().first();
     EXPECT_TRUE(pFirst->isVisible());
     pFirst->hide();
-    QTest::mouseClick(pText, Qt::LeftButton);
+    click(find<WQ::CSimpleTextWidget>(Dialog::ID_ALGO_PARAMS_TEXT));
     EXPECT_EQ(algoDialogs(), QList<CDbfAlgoParamsSettingDialog*>{pFirst});
     EXPECT_TRUE(pFirst->isVisible());
 }
