@@ -58,7 +58,10 @@ protected:
     void SetUp() override
     {
         QString strError;
-        ASSERT_TRUE(m_journal.open(m_strPath, strError)) << strError.toStdString();
+        const mode_t nOldMask = umask(022); // the files must be owner-only whatever the umask
+        const bool bOpened = m_journal.open(m_strPath, strError);
+        umask(nOldMask);
+        ASSERT_TRUE(bOpened) << strError.toStdString();
         m_service.addBatchOrderStrategy(999);
         ASSERT_TRUE(m_service.getStrategy(999, m_param));
     }
@@ -244,26 +247,17 @@ TEST(OrderJournalOpenTest, RefusesWhatIsNotAUsableJournalNamingTheFileAndLeavesI
 
 // Files are owner-only whatever the umask; an idle journal copies its write-ahead log into the file
 // itself, where a copy of that file alone finds the rows.
-TEST(OrderJournalFileTest, FilesAreOwnerOnlyAndAnIdleJournalFoldsItsLogBackIntoTheFile)
+TEST_F(OrderServiceTest, FilesAreOwnerOnlyAndAnIdleJournalFoldsItsLogBackIntoTheFile)
 {
-    QTemporaryDir dir;
-    const QString strPath = dir.filePath(QStringLiteral("journal.db"));
-    const mode_t nOldMask = umask(022);
-    COrderJournal journal;
-    QString strError;
-    const bool bOpened = journal.open(strPath, strError);
-    umask(nOldMask);
-    ASSERT_TRUE(bOpened) << strError.toStdString();
-    ASSERT_GT(journal.recordBatch(999, QVector<COrderParam>(200, kOneSingle)), 0);
-
-    const QString strCopy = dir.filePath(QStringLiteral("copy.db"));
+    ASSERT_GT(m_journal.recordBatch(999, QVector<COrderParam>(200, kOneSingle)), 0);
+    const QString strCopy = m_dir.filePath(QStringLiteral("copy.db"));
     EXPECT_TRUE(waitUntil([&] {
         QFile::remove(strCopy);
-        return QFile::copy(strPath, strCopy) &&
+        return QFile::copy(m_strPath, strCopy) &&
                sqlRows(strCopy, QStringLiteral("SELECT COUNT(*) FROM orders")) == QStringList{"200"};
     }));
     for (const char* pSuffix : {"", "-wal", "-shm"})
-        EXPECT_EQ(QFileInfo(strPath + QLatin1String(pSuffix)).permissions() & 0x0077, 0)
+        EXPECT_EQ(QFileInfo(m_strPath + QLatin1String(pSuffix)).permissions() & 0x0077, 0)
             << "journal" << pSuffix;
 }
 
