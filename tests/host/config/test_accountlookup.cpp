@@ -112,22 +112,13 @@ TEST_F(AccountLookupTest, DataCentreFindsTheKeyByIdAtTheBrokerWhetherBoundOrInst
     };
     const TC::CProfileDataCenter installed;
     const TC::CProfileDataCenter bound(*m_pConfig);
-    for (const CRow& row : rows) {
+    for (const CRow& row : rows)
         EXPECT_EQ(installed.getAccountKeyById(row.pAccount, row.nBroker), row.pExpected) << row.pName;
-    }
     utils::CManualSingletonT<TC::CUserConfig>::setInstance(nullptr);
-    for (const CRow& row : rows) {
+    for (const CRow& row : rows)
         EXPECT_EQ(bound.getAccountKeyById(row.pAccount, row.nBroker), row.pExpected) << row.pName << " bound";
-    }
-}
-
-TEST(AccountLookupWithoutConfig, FindsNothing)
-{
-    ASSERT_EQ(TC::getUserConfig(), nullptr);
-    EXPECT_EQ(TC::getAccountFromOrderParam(QStringLiteral("49"), QStringLiteral("1001"), QString()),
-              QString());
-    EXPECT_EQ(TC::getAccountFromOrderParam(QStringLiteral("49"), QStringLiteral("1002"), QString(),
-                                           TC::ACC_CENTER_SH),
-              QString());
-    EXPECT_EQ(TC::CProfileDataCenter().getAccountKeyById("1001", 2), std::string());
+    // Without a configuration installed, the look-ups that use it find nothing.
+    EXPECT_EQ(installed.getAccountKeyById("1001", 2), std::string());
+    EXPECT_EQ(TC::getAccountFromOrderParam("49", "1001", QString()), QString());
+    EXPECT_EQ(TC::getAccountFromOrderParam("49", "1002", QString(), TC::ACC_CENTER_SH), QString());
 }

@@ -32,8 +32,7 @@ protected:
     {
         return std::make_unique<CUserConfig>(iniPath(), TC::CHostProfile());
     }
-    // Settings objects of one process share a cache per file, so a second one on the same path would not read
-    // the file again. A restart opens a fresh copy of the file, which only the disk can fill.
+    // A fresh copy of the file, which only the disk can fill: settings objects share a cache per file.
     std::unique_ptr<CUserConfig> restart()
     {
         const QString strCopy = m_dir.filePath(QStringLiteral("restart%1.ini").arg(++m_nRestarts));
@@ -81,8 +80,7 @@ TEST_F(UserConfigTest, SettingsSurviveARestart)
         pConfig->setUserDataString(TC::USER_BATCH_ORDER_FILE_PATH, QString::fromUtf8(pText), false);
         EXPECT_EQ(restart()->getUserDataString(TC::USER_BATCH_ORDER_FILE_PATH), QString::fromUtf8(pText));
     }
-    // Each restart copied the file as it was on disk: nothing waits for a clean shutdown. Keys are readable
-    // and Chinese is not escaped, for whoever edits the file by hand.
+    // Keys are readable and Chinese is not escaped, for whoever edits the file by hand.
     pConfig->setUserDataString(TC::USER_BATCH_ORDER_FILE_PATH, QStringLiteral("/订单/in.csv"), false);
     EXPECT_TRUE(iniText().contains(QStringLiteral("[batchorder]\ninstructionFile=/订单/in.csv")))
         << iniText().toStdString();
@@ -112,10 +110,9 @@ TEST_F(UserConfigTest, ChangeIsAnnouncedOnlyWhenAskedAndAfterTheLockIsReleased)
         FAIL() << "set did not return: the change is announced while the settings are locked";
     }
     setter.join();
-    const QString strPath = QStringLiteral("/新/路径.csv");
-    EXPECT_EQ(changes, (std::vector<std::pair<EUserMember, QString>>{
-                           {TC::USER_BATCH_ORDER_FILE_PATH, strPath},
-                           {TC::USER_BATCH_ORDER_SHORTCUT_ENABLED, strPath}}));
+    using CChange = std::pair<EUserMember, QString>;
+    EXPECT_EQ(changes, (std::vector<CChange>{{TC::USER_BATCH_ORDER_FILE_PATH, "/新/路径.csv"},
+                                             {TC::USER_BATCH_ORDER_SHORTCUT_ENABLED, "/新/路径.csv"}}));
 }
 
 TEST_F(UserConfigTest, ConcurrentSetsAndGetsLoseNothing)
@@ -124,9 +121,8 @@ TEST_F(UserConfigTest, ConcurrentSetsAndGetsLoseNothing)
     std::vector<std::thread> threads;
     for (const EUserMember eMember : {TC::USER_BATCH_ORDER_FILE_PATH, TC::USER_BATCH_ORDER_SHORTCUT_KEY}) {
         threads.emplace_back([&pConfig, eMember] {
-            for (int i = 0; i < 20; ++i) {
+            for (int i = 0; i < 20; ++i)
                 pConfig->setUserDataString(eMember, QStringLiteral("/p/%1").arg(i), true);
-            }
         });
     }
     threads.emplace_back([&pConfig] {
@@ -136,9 +132,8 @@ TEST_F(UserConfigTest, ConcurrentSetsAndGetsLoseNothing)
                 << strPath.toStdString();
         }
     });
-    for (std::thread& thread : threads) {
+    for (std::thread& thread : threads)
         thread.join();
-    }
     auto pRestarted = restart();
     EXPECT_EQ(pRestarted->getUserDataString(TC::USER_BATCH_ORDER_FILE_PATH), QStringLiteral("/p/19"));
     EXPECT_EQ(pRestarted->getUserDataString(TC::USER_BATCH_ORDER_SHORTCUT_KEY), QStringLiteral("/p/19"));
@@ -146,11 +141,11 @@ TEST_F(UserConfigTest, ConcurrentSetsAndGetsLoseNothing)
 
 TEST_F(UserConfigTest, UnwritableIniKeepsTheValueAndSaysSo)
 {
-    // A directory where the ini should be: even root cannot write it.
-    ASSERT_TRUE(QDir().mkpath(iniPath()));
+    ASSERT_TRUE(QDir().mkpath(iniPath())); // even root cannot write a directory
+
     CLogCapture capture;
     auto pConfig = open();
-    // The host shows what it is told here to the user: the log alone may be on the same full disk.
+    // Announced to the user: the log alone may be on the same full disk.
     std::vector<std::pair<QString, QString>> failures;
     boost::signals2::scoped_connection connection =
         pConfig->m_sigSaveFailed.connect([&failures](const QString& strKey, const QString& strFile) {
@@ -202,7 +197,7 @@ TEST(ConfigTest, DirectoryThatCannotBeUsedIsNamed)
         {path("file/data"), QStringLiteral("cannot create directory \"%1\": ").arg(path("file/data"))},
         {QString(), QStringLiteral("no data directory is configured")},
     };
-    // Found at start rather than when the first backup fails to be written; root may write anywhere.
+    // Found at start, not when the first backup fails to be written; root may write anywhere.
     if (geteuid() != 0 && QFile::setPermissions(path("ro"), QFile::ReadOwner | QFile::ExeOwner)) {
         rows.emplace_back(path("ro"),
                           QStringLiteral("cannot use directory \"%1\": not writable").arg(path("ro")));

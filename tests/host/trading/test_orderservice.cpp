@@ -1,5 +1,6 @@
 #include "common/clogcapture.h"
 #include "common/waituntil.h"
+#include "journalfile.h"
 #include "trading/corderjournal.h"
 #include "trading/corderservice.h"
 
@@ -10,13 +11,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTextCodec>
-#include <QVariant>
 
 #include <mutex>
 #include <thread>
@@ -28,30 +24,6 @@
 using namespace TC;
 
 namespace {
-
-// Runs one statement on the file through a connection of its own, as an outside tool would; each row
-// comes back as its values joined by '|', NULL spelt out so that it differs from ''.
-QStringList query(const QString& strPath, const QString& strSql)
-{
-    QStringList rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
-        db.setDatabaseName(strPath);
-        EXPECT_TRUE(db.open()) << strPath.toStdString();
-        QSqlQuery query(db);
-        EXPECT_TRUE(query.exec(strSql))
-            << strSql.toStdString() << ": " << query.lastError().text().toStdString();
-        while (query.next()) {
-            QStringList values;
-            for (int i = 0; i < query.record().count(); ++i) {
-                values << (query.isNull(i) ? QStringLiteral("NULL") : query.value(i).toString());
-            }
-            rows << values.join(QLatin1Char('|'));
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("reader"));
-    return rows;
-}
 
 // An order of the batch strategy with one single order per code: volume 100, 200, ..., price 10.25, 11.25,
 // ...
@@ -86,11 +58,18 @@ protected:
     void SetUp() override
     {
         QString strError;
-        ASSERT_TRUE(m_journal.open(m_strPath, strError)) << strError.toStdString();
+        const mode_t nOldMask = umask(022); // the files must be owner-only whatever the umask
+        const bool bOpened = m_journal.open(m_strPath, strError);
+        umask(nOldMask);
+        ASSERT_TRUE(bOpened) << strError.toStdString();
         m_service.addBatchOrderStrategy(999);
         ASSERT_TRUE(m_service.getStrategy(999, m_param));
     }
-    QStringList query(const QByteArray& sql) const { return ::query(m_strPath, QString::fromUtf8(sql)); }
+    QStringList rows(const char* szSql) const { return sqlRows(m_strPath, QString::fromUtf8(szSql)); }
+    void place(const std::string& strNote, const QStringList& codes = {})
+    {
+        m_service.placeOrders(m_service.getStrategyRef(999), {makeOrder(23, strNote, codes)});
+    }
 
     QTemporaryDir m_dir;
     QString m_strPath = m_dir.filePath(QStringLiteral("journal.db"));
@@ -99,6 +78,7 @@ protected:
     COrderStrategyParam m_param;
 };
 
+// Every field lands under its public column name, which outside tools rely on; ids go on after a reopen.
 TEST_F(OrderServiceTest, BatchGivesOneRowPerSingleOrderAndOneForAnOrderWithoutAndIdsGoOnAfterReopening)
 {
     // The parameter text arrives in the local 8-bit encoding, GBK on the trading desks' machines.
@@ -125,116 +105,99 @@ TEST_F(OrderServiceTest, BatchGivesOneRowPerSingleOrderAndOneForAnOrderWithoutAn
     const QString strAfter = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
     ASSERT_GT(nBatch, 0);
 
-    // What every row of the batch shares, placed_at included: one time for one batch.
-    EXPECT_EQ(query(QStringLiteral("SELECT DISTINCT batch_id, strategy_no, strategy_flag, account_key, "
-                                   "placed_at BETWEEN '%1' AND '%2' FROM orders")
-                        .arg(strBefore, strAfter)
-                        .toUtf8()),
+    // One placed_at for the whole batch.
+    EXPECT_EQ(sqlRows(m_strPath, QStringLiteral("SELECT DISTINCT batch_id, strategy_no, strategy_flag, "
+                                                "account_key, placed_at BETWEEN '%1' AND '%2' FROM orders")
+                                     .arg(strBefore, strAfter)),
               QStringList{QStringLiteral("%1|999|10|2____10001____1____49|1").arg(nBatch)});
-    // Every field under its public column name, which outside tools rely on.
     EXPECT_EQ(
-        query("SELECT seq, order_type, account_type, broker_type, algo_order_type, algo_text, param_text, "
-              "dbf_price_text, strategy_name, note, volume_text, given_account_type, zdcl_index, "
-              "named_strategy, hedge_flag, counterpart, trade_strategy_type, single_index, stock_code, "
-              "volume, price, amount, extra, price_type FROM orders WHERE order_type = 23"),
-        QStringList{QStringLiteral("17|23|2|2|24|TWAP|参数=1|3|策略甲|单笔备注|100|1|2|1|1|B123|3|"
-                                   "0|600000|100|10.25|1025|7|11")});
-    // A basket gives its single orders in order; an order without any keeps a row with NULL single-order
-    // columns, while its empty texts are '' there, not NULL.
+        rows("SELECT seq, order_type, account_type, broker_type, algo_order_type, algo_text, param_text, "
+             "dbf_price_text, strategy_name, note, volume_text, given_account_type, zdcl_index, "
+             "named_strategy, hedge_flag, counterpart, trade_strategy_type, single_index, stock_code, "
+             "volume, price, amount, extra, price_type FROM orders WHERE order_type = 23"),
+        QStringList{
+            "17|23|2|2|24|TWAP|参数=1|3|策略甲|单笔备注|100|1|2|1|1|B123|3|0|600000|100|10.25|1025|7|11"});
+    // A basket's single orders in order; an order without any keeps one row of NULLs, its empty texts ''.
     EXPECT_EQ(
-        query("SELECT note, single_index, stock_code, volume, price, amount, extra, price_type, param_text "
-              "FROM orders WHERE order_type <> 23 ORDER BY id"),
-        (QStringList{QStringLiteral("basket|0|000001|100|10.25|1025|7|11|"),
-                     QStringLiteral("basket|1|000002|200|11.25|2250|8|11|"),
-                     QStringLiteral("empty|NULL|NULL|NULL|NULL|NULL|NULL|NULL|")}));
+        rows("SELECT note, single_index, stock_code, volume, price, amount, extra, price_type, param_text "
+             "FROM orders WHERE order_type <> 23 ORDER BY id"),
+        (QStringList{"basket|0|000001|100|10.25|1025|7|11|", "basket|1|000002|200|11.25|2250|8|11|",
+                     "empty|NULL|NULL|NULL|NULL|NULL|NULL|NULL|"}));
 
-    // A restarted host goes on numbering; a closed journal records nothing.
     m_journal.close();
-    EXPECT_EQ(m_journal.recordBatch(999, {kOneSingle}), -1);
+    EXPECT_EQ(m_journal.recordBatch(999, {kOneSingle}), -1) << "a closed journal records nothing";
     QString strError;
     ASSERT_TRUE(m_journal.open(m_strPath, strError)) << strError.toStdString();
     EXPECT_EQ(m_journal.recordBatch(999, {kOneSingle}), nBatch + 1);
 }
 
 // A batch of nOrders orders with 0, 1 and 2 single orders in turn, codes "<order>-<single>"; the order of
-// index nMarker (if any) gets the code MARKER on its first single order.
-QVector<COrderParam> mixedBatch(int nOrders, int nMarker = -1)
+// index nMarker gets the code MARKER on its first single order.
+QVector<COrderParam> mixedBatch(int nOrders, int nMarker)
 {
     QVector<COrderParam> batch;
     for (int i = 0; i < nOrders; ++i) {
         QStringList codes;
-        for (int k = 0; k < i % 3; ++k) {
+        for (int k = 0; k < i % 3; ++k)
             codes << (i == nMarker && k == 0 ? QStringLiteral("MARKER")
                                              : QStringLiteral("%1-%2").arg(i).arg(k));
-        }
-        batch << makeOrder(23, "o" + std::to_string(i), codes);
+        batch << makeOrder(23, std::to_string(i), codes);
     }
     return batch;
 }
 
+// A batch goes in whole or not at all, each failure is announced and logged, and the journal stays usable.
 TEST_F(OrderServiceTest, FailedInsertLeavesNoRowOfTheBatchAndTheJournalUsable)
 {
-    query("CREATE TRIGGER fail_on_marker BEFORE INSERT ON orders WHEN NEW.stock_code = 'MARKER' "
-          "BEGIN SELECT RAISE(ABORT, 'marker'); END");
+    rows("CREATE TRIGGER fail_on_marker BEFORE INSERT ON orders WHEN NEW.stock_code = 'MARKER' "
+         "BEGIN SELECT RAISE(ABORT, 'marker'); END");
+    rows("CREATE TRIGGER fail_cancel BEFORE INSERT ON cancels BEGIN SELECT RAISE(ABORT, 'marker'); END");
     const struct
     {
         const char* pName;
         QVector<COrderParam> batch;
         const char* pRows;
     } cases[] = {
-        // The very last single order fails, after two whole orders and part of the third went in.
         {"last row of a small batch",
-         {makeOrder(23, "doomed", {"000001", "000002"}), makeOrder(24, "doomed", {"000001", "000002"}),
-          makeOrder(24, "doomed", {"000001", "000002", "MARKER"})},
-         "7"},
+         {makeOrder(24, "x", {"1", "2"}), makeOrder(24, "x", {"1", "2", "MARKER"})},
+         "5"},
         {"a row in the middle of a large batch", mixedBatch(75, 40), "100"},
     };
-    query("CREATE TRIGGER fail_cancel BEFORE INSERT ON cancels BEGIN SELECT RAISE(ABORT, 'marker'); END");
     // The host shows these to the user: the log may sit on the very disk that failed.
     std::vector<std::pair<COrderJournal::ERecord, int>> failures, expected;
     boost::signals2::scoped_connection connection = m_journal.m_sigRecordFailed.connect(
         [&failures](COrderJournal::ERecord eRecord, int nCount) { failures.emplace_back(eRecord, nCount); });
     for (const auto& row : cases) {
-        query("DELETE FROM orders");
         CLogCapture log;
         EXPECT_EQ(m_journal.recordBatch(999, row.batch), -1) << row.pName;
         expected.emplace_back(COrderJournal::RECORD_BATCH, row.batch.size());
-        EXPECT_TRUE(log.contains("rolled back") && log.contains("marker"))
-            << row.pName << ": SQL error not logged";
-        EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{"0"}) << row.pName;
+        EXPECT_TRUE(log.contains("rolled back") && log.contains("marker")) << row.pName << ": not logged";
+        EXPECT_EQ(rows("SELECT COUNT(*) FROM orders"), QStringList{"0"}) << row.pName;
     }
     EXPECT_FALSE(m_journal.recordCancel("cancel_order", "1001", "42", false));
     expected.emplace_back(COrderJournal::RECORD_CANCEL, 1);
     EXPECT_EQ(failures, expected);
-    // The journal is not left inside the failed transaction; the same batches now go in whole.
-    query("DROP TRIGGER fail_on_marker");
+
+    // Not left inside the failed transaction: the same batches now go in whole.
+    rows("DROP TRIGGER fail_on_marker");
     for (const auto& row : cases) {
-        query("DELETE FROM orders");
+        rows("DELETE FROM orders");
         EXPECT_GT(m_journal.recordBatch(999, row.batch), 0) << row.pName;
-        EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{row.pRows}) << row.pName;
+        EXPECT_EQ(rows("SELECT COUNT(*) FROM orders"), QStringList{row.pRows}) << row.pName;
     }
-    // The large one (100 rows) goes partly through multi-row inserts, the rest one at a time: in order.
-    QStringList inOrder;
-    for (int i = 0; i < 75; ++i) {
-        if (i % 3 == 0) {
-            inOrder << QStringLiteral("o%1|NULL|NULL|NULL").arg(i);
-        }
-        for (int k = 0; k < i % 3; ++k) {
-            inOrder << QStringLiteral("o%1|%2|%3|%4")
-                            .arg(i)
-                            .arg(k)
-                            .arg(i == 40 && k == 0 ? QStringLiteral("MARKER")
-                                                   : QStringLiteral("%1-%2").arg(i).arg(k))
-                            .arg(100 * (k + 1));
-        }
-    }
-    EXPECT_EQ(query("SELECT note, single_index, stock_code, volume FROM orders ORDER BY id"), inOrder);
-    // A statement of several rows binds the batch's own values once, for all of its rows.
-    EXPECT_EQ(query("SELECT COUNT(DISTINCT batch_id), COUNT(DISTINCT placed_at), COUNT(DISTINCT strategy_no), "
-                    "COUNT(strategy_no), MIN(strategy_no) FROM orders"),
-              QStringList{QStringLiteral("1|1|1|100|999")});
+    // The large one goes partly through multi-row inserts, the rest one at a time: rows in order, each with
+    // its own values and the batch's shared ones.
+    EXPECT_EQ(rows("SELECT note, single_index FROM orders ORDER BY id"),
+              rows("SELECT note, single_index FROM orders ORDER BY CAST(note AS INTEGER), single_index"));
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM orders WHERE volume <> 100 * (single_index + 1) OR (stock_code <> "
+                   "note || '-' || single_index AND stock_code <> 'MARKER')"),
+              QStringList{"0"});
+    EXPECT_EQ(rows("SELECT COUNT(DISTINCT batch_id), COUNT(DISTINCT placed_at), COUNT(DISTINCT strategy_no), "
+                   "COUNT(strategy_no), MIN(strategy_no), COUNT(*) - COUNT(single_index) FROM orders"),
+              QStringList{"1|1|1|100|999|25"});
 }
 
+// A file that is not a usable journal is refused with its name and the reason, and left as it was.
 TEST(OrderJournalOpenTest, RefusesWhatIsNotAUsableJournalNamingTheFileAndLeavesItAlone)
 {
     QTemporaryDir dir;
@@ -245,7 +208,7 @@ TEST(OrderJournalOpenTest, RefusesWhatIsNotAUsableJournalNamingTheFileAndLeavesI
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(notes) == notes.size());
     file.close();
     const QString strForeign = dir.filePath(QStringLiteral("other.db"));
-    query(strForeign, QStringLiteral("CREATE TABLE orders (id INTEGER PRIMARY KEY, what TEXT)"));
+    sqlRows(strForeign, QStringLiteral("CREATE TABLE orders (id INTEGER PRIMARY KEY, what TEXT)"));
     ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("dir.db"))));
     const std::pair<QString, const char*> cases[] = {
         {dir.filePath(QStringLiteral("no/such/dir/journal.db")), "does not exist"},
@@ -253,29 +216,28 @@ TEST(OrderJournalOpenTest, RefusesWhatIsNotAUsableJournalNamingTheFileAndLeavesI
         {dir.filePath(QStringLiteral("dir.db")), "is a directory"},
         {strForeign, "no column batch_id"},
     };
-    for (const auto& row : cases) {
+    for (const auto& [strPath, szReason] : cases) {
         COrderJournal journal;
         QString strError;
-        EXPECT_FALSE(journal.open(row.first, strError));
-        EXPECT_TRUE(strError.contains(row.first) && strError.contains(QLatin1String(row.second)))
+        EXPECT_FALSE(journal.open(strPath, strError));
+        EXPECT_TRUE(strError.contains(strPath) && strError.contains(QLatin1String(szReason)))
             << strError.toStdString();
         EXPECT_EQ(journal.recordBatch(999, {kOneSingle}), -1);
     }
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), notes) << "a file that is not ours is left as it was";
-    EXPECT_EQ(query(strForeign, QStringLiteral("SELECT name FROM sqlite_master")), QStringList{"orders"});
+    EXPECT_EQ(file.readAll(), notes);
+    EXPECT_EQ(sqlRows(strForeign, QStringLiteral("SELECT name FROM sqlite_master")), QStringList{"orders"});
 
-    // SQLite quietly falls back to reading a read-only file. Root may write anything, so that open runs
-    // in a child that gives up root first.
+    // SQLite quietly falls back to reading a read-only file. Root may write anything, so that open runs in a
+    // child that gives up root first.
     const QString strReadOnly = dir.filePath(QStringLiteral("journal.db"));
     QString strError;
     ASSERT_TRUE(COrderJournal().open(strReadOnly, strError)) << strError.toStdString();
     ASSERT_EQ(chmod(QFile::encodeName(strReadOnly).constData(), 0444), 0);
     ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
     const auto openAsNobody = [&strReadOnly, &strError] {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
             return 2;
-        }
         const bool bOpened = COrderJournal().open(strReadOnly, strError);
         fprintf(stderr, "%s\n", strError.toUtf8().constData());
         return !bOpened && strError.contains(strReadOnly) ? 0 : 1;
@@ -283,45 +245,23 @@ TEST(OrderJournalOpenTest, RefusesWhatIsNotAUsableJournalNamingTheFileAndLeavesI
     EXPECT_EXIT(_exit(openAsNobody()), ::testing::ExitedWithCode(0), "read-only");
 }
 
-TEST(OrderJournalFileTest, FilesAreOwnerOnlyAndAnIdleJournalFoldsItsLogBackIntoTheFile)
+// Files are owner-only whatever the umask; an idle journal copies its write-ahead log into the file
+// itself, where a copy of that file alone finds the rows.
+TEST_F(OrderServiceTest, FilesAreOwnerOnlyAndAnIdleJournalFoldsItsLogBackIntoTheFile)
 {
-    QTemporaryDir dir;
-    const QString strPath = dir.filePath(QStringLiteral("journal.db"));
-    const mode_t nOldMask = umask(022);
-    COrderJournal journal;
-    QString strError;
-    const bool bOpened = journal.open(strPath, strError);
-    umask(nOldMask);
-    ASSERT_TRUE(bOpened) << strError.toStdString();
-    ASSERT_GT(journal.recordBatch(999, QVector<COrderParam>(200, kOneSingle)), 0);
-
-    // Commits leave the rows in the write-ahead log; once the journal has nothing to do it copies them
-    // into the database file itself, where a copy of that file alone finds them.
-    const QString strCopy = dir.filePath(QStringLiteral("copy.db"));
-    const auto copyHoldsTheBatch = [&] {
+    ASSERT_GT(m_journal.recordBatch(999, QVector<COrderParam>(200, kOneSingle)), 0);
+    const QString strCopy = m_dir.filePath(QStringLiteral("copy.db"));
+    EXPECT_TRUE(waitUntil([&] {
         QFile::remove(strCopy);
-        QString strCount;
-        if (QFile::copy(strPath, strCopy)) {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("copy"));
-            db.setDatabaseName(strCopy);
-            QSqlQuery count(db);
-            if (db.open() && count.exec(QStringLiteral("SELECT COUNT(*) FROM orders")) && count.next()) {
-                strCount = count.value(0).toString();
-            }
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("copy"));
-        return strCount == QLatin1String("200");
-    };
-    EXPECT_TRUE(waitUntil(copyHoldsTheBatch));
-
-    for (const char* pSuffix : {"", "-wal", "-shm"}) {
-        EXPECT_EQ(QFileInfo(strPath + QLatin1String(pSuffix)).permissions() &
-                      (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
-                  QFile::Permissions())
-            << "journal" << pSuffix << " is readable by others";
-    }
+        return QFile::copy(m_strPath, strCopy) &&
+               sqlRows(strCopy, QStringLiteral("SELECT COUNT(*) FROM orders")) == QStringList{"200"};
+    }));
+    for (const char* pSuffix : {"", "-wal", "-shm"})
+        EXPECT_EQ(QFileInfo(m_strPath + QLatin1String(pSuffix)).permissions() & 0x0077, 0)
+            << "journal" << pSuffix;
 }
 
+// Only a running strategy answers and places; a stop between look-up and call is refused and logged.
 TEST_F(OrderServiceTest, StrategyAnswersAndPlacesOnlyWhileItRuns)
 {
     const auto expectRunning = [this](int nStrategyNo, bool bRunning) {
@@ -355,9 +295,10 @@ TEST_F(OrderServiceTest, StrategyAnswersAndPlacesOnlyWhileItRuns)
     EXPECT_EQ(m_service.getStrategyRef(999), pKept) << "callers that kept it see it running again";
     m_service.placeOrders(pKept, {kOneSingle});
     m_journal.flush();
-    EXPECT_EQ(query("SELECT COUNT(*) FROM orders"), QStringList{"2"});
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM orders"), QStringList{"2"});
 }
 
+// Calls from several threads each stay one whole batch of contiguous rows.
 TEST_F(OrderServiceTest, ConcurrentBatchesStayWholeAndContiguous)
 {
     std::vector<std::thread> threads;
@@ -371,20 +312,18 @@ TEST_F(OrderServiceTest, ConcurrentBatchesStayWholeAndContiguous)
             }
         });
     }
-    for (std::thread& thread : threads) {
+    for (std::thread& thread : threads)
         thread.join();
-    }
     m_journal.flush();
     // Per batch: rows, id span, calls it mixes, order types in row order.
-    const QStringList batches = query("SELECT COUNT(*), MAX(id) - MIN(id), COUNT(DISTINCT note), "
-                                      "group_concat(order_type) FROM (SELECT * FROM orders ORDER BY id) "
-                                      "GROUP BY batch_id");
-    EXPECT_EQ(batches.count(QStringLiteral("4|3|1|23,24,24,25")), 100)
-        << "each call is one batch of its own: " << batches.join(' ').toStdString();
+    const QStringList batches = rows("SELECT COUNT(*), MAX(id) - MIN(id), COUNT(DISTINCT note), "
+                                     "group_concat(order_type) FROM (SELECT * FROM orders ORDER BY id) "
+                                     "GROUP BY batch_id");
+    EXPECT_EQ(batches.count(QStringLiteral("4|3|1|23,24,24,25")), 100) << batches.join(' ').toStdString();
 }
 
-// placeOrders returns without waiting for the journal: batches placed while another writer holds the
-// file are written, in their order, once it lets go, and each reports back once.
+// placeOrders returns without waiting for the journal: batches placed while another writer holds the file
+// are written, in their order, once it lets go, and each reports back once.
 TEST_F(OrderServiceTest, PlacingDoesNotWaitForTheJournal)
 {
     std::vector<qint64> journaled;
@@ -397,26 +336,24 @@ TEST_F(OrderServiceTest, PlacingDoesNotWaitForTheJournal)
             journaled.push_back(nBatchId);
         });
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
-        db.setDatabaseName(m_strPath);
-        ASSERT_TRUE(db.open());
-        QSqlQuery lock(db);
-        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
-        m_service.placeOrders(m_service.getStrategyRef(999), {makeOrder(23, "first", {"600000"})});
-        m_service.placeOrders(m_service.getStrategyRef(999), {makeOrder(23, "second", {"600036"})});
+        CWriteLock lock(m_strPath);
+        ASSERT_TRUE(lock.isHeld());
+        place("first", {"600000"});
+        place("second", {"600036"});
         {
             std::lock_guard<std::mutex> guard(mutex);
             EXPECT_TRUE(journaled.empty()) << "placeOrders waited for a journal it could not write to";
         }
-        ASSERT_TRUE(lock.exec(QStringLiteral("COMMIT")));
+        lock.release();
+        ASSERT_FALSE(lock.isHeld());
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("writer"));
     m_journal.flush();
-    EXPECT_EQ(query("SELECT batch_id, note FROM orders ORDER BY id"), (QStringList{"1|first", "2|second"}));
+    EXPECT_EQ(rows("SELECT batch_id, note FROM orders ORDER BY id"), (QStringList{"1|first", "2|second"}));
     std::lock_guard<std::mutex> guard(mutex);
     EXPECT_EQ(journaled, (std::vector<qint64>{1, 2}));
 }
 
+// Cancels and tasks give one row each, surplus arguments dropped; incomplete ones give none.
 TEST_F(OrderServiceTest, CancelsAndTasksGiveOneRowEachAndIncompleteOnesNone)
 {
     m_service.cancelOrders({"cancel_order", "10001", "A-17"}, m_param, -1, false);
@@ -427,11 +364,11 @@ TEST_F(OrderServiceTest, CancelsAndTasksGiveOneRowEachAndIncompleteOnesNone)
                           {-1, -1, -1, -1});
 
     const QString strToday = QDate::currentDate().toString(Qt::ISODate);
-    EXPECT_EQ(query("SELECT code, account, order_id, by_number, substr(placed_at, 1, 10) FROM cancels"),
-              (QStringList{QStringLiteral("cancel_order|10001|A-17|0|") + strToday,
-                           QStringLiteral("cancel_order_number|资金账号一|4711|1|") + strToday}));
-    EXPECT_EQ(query("SELECT code, argument FROM tasks ORDER BY id"),
-              (QStringList{QStringLiteral("208|任务一"), QStringLiteral("210|"), QStringLiteral("209|B")}));
+    EXPECT_EQ(rows("SELECT code, account, order_id, by_number, substr(placed_at, 1, 10) FROM cancels"),
+              (QStringList{"cancel_order|10001|A-17|0|" + strToday,
+                           "cancel_order_number|资金账号一|4711|1|" + strToday}));
+    EXPECT_EQ(rows("SELECT code, argument FROM tasks ORDER BY id"),
+              (QStringList{"208|任务一", "210|", "209|B"}));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "ui/cdbfalgoparamssettingdialog.h"
 
 #include "common/ctesthost.h"
+#include "common/rowname.h"
 
 #include <gtest/gtest.h>
 
@@ -26,22 +27,21 @@ CDbfAlgoParam param(const char* szCode, const char* szName, int nOrderType, int 
 std::string describe(const QList<boost::shared_ptr<CDbfAlgoParam>>& params)
 {
     QStringList parts;
-    for (const auto& pParam : params) {
+    for (const auto& pParam : params)
         parts << QStringLiteral("%1=%2/%3/%4")
                      .arg(pParam->m_strPriceTypeCode, pParam->m_strName)
                      .arg(pParam->m_nOrderType)
                      .arg(pParam->m_nPriceType);
-    }
     return parts.join(QLatin1Char(' ')).toStdString();
 }
 
 class AlgoParamsTest : public ::testing::Test
 {
 protected:
-    // The user configuration as the next start of the host would read it from disk.
+    // The user configuration as the next start of the host would read it from disk (a copy: settings
+    // objects of one process share a cache per file).
     std::unique_ptr<CUserConfig> restarted()
     {
-        // A copy, because settings objects of one process share a cache per file.
         const QString strCopy = m_host.dataDir() + QStringLiteral("/restart%1.ini").arg(++m_nRestarts);
         const QString strIni = m_host.dataDir() + QStringLiteral("/user.ini");
         EXPECT_TRUE(!QFile::exists(strIni) || QFile::copy(strIni, strCopy));
@@ -52,11 +52,10 @@ protected:
     int m_nRestarts = 0;
 };
 
-struct SaveRow
+struct SaveRow : CNamedRow
 {
-    const char* szName;
     QList<CDbfAlgoParam> params;
-    const char* szExpected; // the settings afterwards, or "" when refused (the profile's stay)
+    const char* szExpected; // the settings afterwards, or null when refused (the profile's stay)
 };
 
 class AlgoParamsSave : public AlgoParamsTest, public ::testing::WithParamInterface<SaveRow>
@@ -73,32 +72,26 @@ TEST_P(AlgoParamsSave, SavedSettingsApplyAtOnceAndSurviveARestart)
     ASSERT_EQ(describe(config.getDbfAlgoParams()), kProfileSettings);
     QString strError;
     const bool bSaved = config.setDbfAlgoParams(GetParam().params, strError);
-    const std::string strExpected = *GetParam().szExpected ? GetParam().szExpected : kProfileSettings;
-    EXPECT_EQ(bSaved, *GetParam().szExpected != 0) << strError.toStdString();
+    const std::string strExpected = GetParam().szExpected ? GetParam().szExpected : kProfileSettings;
+    EXPECT_EQ(bSaved, GetParam().szExpected != nullptr) << strError.toStdString();
     EXPECT_EQ(bSaved, strError.isEmpty());
     EXPECT_EQ(describe(config.getDbfAlgoParams()), strExpected);
+    EXPECT_EQ(config.getDbfAlgoParam(QStringLiteral("2001")) != nullptr, strExpected.find("2001=") == 0);
     EXPECT_EQ(describe(restarted()->getDbfAlgoParams()), strExpected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, AlgoParamsSave,
     ::testing::Values(
-        SaveRow{"ChangedRemovedAndAdded",
+        SaveRow{{"ChangedRemovedAndAdded"},
                 {param("2004", "跟量2", 108, 4), param("2001", "TWAP", 24, 11), param("0", "新算法", 13, 11)},
                 "2001=TWAP/24/11 2004=跟量2/108/4 0=新算法/13/11"},
-        SaveRow{"UnknownCodeRefused", {param("9999", "X", 24, 11)}, ""},
-        SaveRow{"DuplicateCodeRefused", {param("2001", "A", 24, 11), param("2001", "B", 26, 11)}, ""},
-        SaveRow{"EmptyNameRefused", {param("2001", " ", 24, 11)}, ""}),
-    [](const ::testing::TestParamInfo<SaveRow>& info) { return info.param.szName; });
-
-TEST_F(AlgoParamsTest, EverythingRemovedIsKeptRemoved)
-{
-    // Separate from the table: an empty list is accepted, and must not read back as "nothing stored".
-    QString strError;
-    ASSERT_TRUE(m_host.userConfig().setDbfAlgoParams({}, strError));
-    EXPECT_EQ(m_host.userConfig().getDbfAlgoParam(QStringLiteral("2001")), nullptr);
-    EXPECT_TRUE(restarted()->getDbfAlgoParams().isEmpty());
-}
+        // An empty list must not read back as "nothing stored", which gives the profile's.
+        SaveRow{{"EverythingRemovedIsKeptRemoved"}, {}, ""},
+        SaveRow{{"UnknownCodeRefused"}, {param("9999", "X", 24, 11)}, nullptr},
+        SaveRow{{"DuplicateCodeRefused"}, {param("2001", "A", 24, 11), param("2001", "B", 26, 11)}, nullptr},
+        SaveRow{{"EmptyNameRefused"}, {param("2001", " ", 24, 11)}, nullptr}),
+    rowName);
 
 TEST_F(AlgoParamsTest, DialogEditsReachTheConfigurationAndTheDisplayNames)
 {

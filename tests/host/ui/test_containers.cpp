@@ -3,6 +3,8 @@
 #include "ui/csplitbuttoncontainer.h"
 #include "ui/cwidgetlist.h"
 
+#include "common/rowname.h"
+
 #include <gtest/gtest.h>
 
 #include <QPushButton>
@@ -12,9 +14,8 @@ using namespace WQ;
 
 namespace {
 
-struct SplitRow
+struct SplitRow : CNamedRow
 {
-    const char* szName;
     int nType;
     bool bOpen;
     QRect first;
@@ -41,10 +42,7 @@ TEST_P(SplitContainer, ChildrenShareTheSpaceAsOpenOrClosed)
     container.show();
     EXPECT_EQ(container.isOpen(false), row.bOpen);
     EXPECT_EQ(pFirst->geometry(), row.first);
-    EXPECT_EQ(pSecond->isVisible(), !row.second.isNull());
-    if (!row.second.isNull()) {
-        EXPECT_EQ(pSecond->geometry(), row.second);
-    }
+    EXPECT_EQ(pSecond->isVisible() ? pSecond->geometry() : QRect(), row.second);
     container.resize(500, 400); // the second keeps its size
     EXPECT_EQ(pFirst->geometry().size(),
               row.bOpen ? (row.nType == 1 ? QSize(398, 400) : QSize(500, 298)) : QSize(500, 400));
@@ -52,10 +50,10 @@ TEST_P(SplitContainer, ChildrenShareTheSpaceAsOpenOrClosed)
 
 INSTANTIATE_TEST_SUITE_P(
     States, SplitContainer,
-    ::testing::Values(SplitRow{"SideBySideClosed", 1, false, QRect(0, 0, 400, 300), QRect()},
-                      SplitRow{"SideBySideOpen", 1, true, QRect(0, 0, 298, 300), QRect(300, 0, 100, 300)},
-                      SplitRow{"StackedOpen", 0, true, QRect(0, 0, 400, 198), QRect(0, 200, 400, 100)}),
-    [](const ::testing::TestParamInfo<SplitRow>& info) { return info.param.szName; });
+    ::testing::Values(SplitRow{{"SideBySideClosed"}, 1, false, QRect(0, 0, 400, 300), QRect()},
+                      SplitRow{{"SideBySideOpen"}, 1, true, QRect(0, 0, 298, 300), QRect(300, 0, 100, 300)},
+                      SplitRow{{"StackedOpen"}, 0, true, QRect(0, 0, 400, 198), QRect(0, 200, 400, 100)}),
+    rowName);
 
 TEST(SplitContainerToggle, ButtonOpensAndClosesTheSecondChild)
 {
@@ -101,9 +99,8 @@ TEST(WidgetList, AnchorsPlaceWidgetsAcrossTheList)
     auto* pStart = new QWidget;
     auto* pFill = new QWidget;
     auto* pEnd = new QWidget;
-    for (QWidget* pWidget : {pStart, pFill, pEnd}) {
+    for (QWidget* pWidget : {pStart, pFill, pEnd})
         pWidget->setFixedWidth(50);
-    }
     pStart->setFixedHeight(10);
     pEnd->setFixedHeight(10);
     list.addFixedWidget(pStart, CWidgetList::ANCHOR_START, false);

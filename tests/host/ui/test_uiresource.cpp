@@ -33,9 +33,8 @@ public:
     void themeChanged() override
     {
         ++m_nTheme;
-        if (m_pThemeCalls) {
+        if (m_pThemeCalls)
             ++*m_pThemeCalls;
-        }
         m_pVictim.reset();
     }
     void scaleChanged() override { ++m_nScale; }
@@ -50,9 +49,8 @@ public:
 QSet<QString> keysOf(const resource::CTable<resource::CColorEntry>& table)
 {
     QSet<QString> keys;
-    for (const auto& entry : table) {
+    for (const auto& entry : table)
         keys.insert(QLatin1String(entry.m_szKey));
-    }
     return keys;
 }
 
@@ -60,23 +58,15 @@ QSet<QString> keysOf(const resource::CTable<resource::CColorEntry>& table)
 
 TEST_F(UiResourceTest, EveryKeyThePanelsUseHasAValueInBothThemes)
 {
-    const char* const keys[] = {"clr_border_default",
-                                "clr_text_default",
-                                "clr_table_background",
-                                "clr_confirm_orange",
-                                "clr_clickable_simple_text",
-                                "fnt_default_normal_fix",
-                                "tc_fnt_operation_btn_text_option",
-                                "tc_siz_account_btn_height",
-                                "tc_img_btn_set_small"};
-    for (const char* szKey : keys) {
+    for (const char* szKey :
+         {"clr_border_default", "clr_text_default", "clr_table_background", "clr_confirm_orange",
+          "clr_clickable_simple_text", "fnt_default_normal_fix", "tc_fnt_operation_btn_text_option",
+          "tc_siz_account_btn_height", "tc_img_btn_set_small"})
         EXPECT_TRUE(res()->contains(QLatin1String(szKey))) << szKey;
-    }
     EXPECT_EQ(keysOf(resource::darkColors()), keysOf(resource::lightColors()))
         << "a colour missing from one theme would show magenta only there";
-    for (const auto& entry : resource::images()) {
+    for (const auto& entry : resource::images())
         EXPECT_TRUE(res()->contains(QLatin1String(entry.m_szColorKey))) << entry.m_szKey;
-    }
 }
 
 TEST_F(UiResourceTest, ThemeSwitchChangesColoursAndRestylesLiveHandlersOnly)
