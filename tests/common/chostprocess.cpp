@@ -1,7 +1,6 @@
 #include "common/chostprocess.h"
 
 #include "common/ctesthost.h"
-#include "common/waituntil.h"
 
 #include <QDate>
 #include <QDir>
@@ -61,8 +60,7 @@ CHostProcess::~CHostProcess()
 
 QString CHostProcess::stdoutText()
 {
-    m_process.waitForReadyRead(10);
-    m_strOut += QString::fromUtf8(m_process.readAllStandardOutput());
+    drain();
     return m_strOut;
 }
 
@@ -82,21 +80,24 @@ QString CHostProcess::stderrText()
 
 bool CHostProcess::waitForOutput(const QString& strFragment)
 {
-    return waitUntil([&] { return stdoutText().contains(strFragment); });
+    return waitUntil([&] { return m_strOut.contains(strFragment); });
 }
 
 bool CHostProcess::waitForLog(const QString& strFragment)
 {
-    return waitUntil([&] { return stderrText().contains(strFragment); });
+    return waitUntil([&] { return m_strErr.contains(strFragment); });
+}
+
+::testing::AssertionResult CHostProcess::waitForStart()
+{
+    if (waitForOutput(QStringLiteral(" [system] start!")))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the host did not start: " << stderrText().toStdString();
 }
 
 bool CHostProcess::writeInstructions(const QString& strText)
 {
-    // Keep reading the host's output meanwhile: a full pipe would block the host's logging.
-    if (!waitUntil([&] {
-            drain();
-            return !QFile::exists(m_strInbox);
-        }))
+    if (!waitUntil([&] { return !QFile::exists(m_strInbox); }))
         return false;
     QFile file(m_strInbox + QStringLiteral(".part"));
     if (!file.open(QIODevice::WriteOnly))
@@ -125,8 +126,7 @@ int CHostProcess::terminate(int nSignal)
     ::kill(static_cast<pid_t>(m_process.processId()), nSignal);
     if (!m_process.waitForFinished(20000))
         return -1;
-    stdoutText();
-    stderrText();
+    drain();
     return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }
 
@@ -177,4 +177,10 @@ QStringList CHostProcess::journalOrders() const
 QStringList CHostProcess::journalNotes() const
 {
     return journalRows(QStringLiteral("SELECT note FROM orders ORDER BY id"));
+}
+
+bool writeFile(const QString& strPath, const QByteArray& data)
+{
+    QFile file(strPath);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
