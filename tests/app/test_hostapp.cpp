@@ -28,22 +28,20 @@
 #include <unistd.h>
 
 namespace {
-using Clock = std::chrono::steady_clock;
 
 const QString kOrderLine = QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,%1\n");
 // Logged once the socket accepts: its file exists earlier, refusing connections until then.
 const QString kListening = QStringLiteral("listening for \"BatchOrder:\" texts on ");
-const QStringList kWatching{QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
-                            QStringLiteral("--auto-dispatch")};
+const QStringList kWatching{"--watch", "inbox/orders.csv", "--auto-dispatch"};
 
 // Runs a headless host on the sample profile and the data directory to its end; exit code and stderr.
 std::pair<int, QString> runToEnd(const QString& strDataDir, const QStringList& arguments)
 {
     QProcess process;
-    process.start(QStringLiteral(BATCHORDER_HOST_EXE),
-                  QStringList{QStringLiteral("--headless"), QStringLiteral("--profile"),
-                              CTestHost::sampleProfilePath(), QStringLiteral("--data-dir"), strDataDir} +
-                      arguments);
+    process.start(
+        QStringLiteral(BATCHORDER_HOST_EXE),
+        QStringList{"--headless", "--profile", CTestHost::sampleProfilePath(), "--data-dir", strDataDir} +
+            arguments);
     if (!process.waitForFinished(20000))
         return {-1, QStringLiteral("did not end")};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
@@ -77,19 +75,15 @@ TEST(HostApp, UnusableStartIsRefusedBeforeTheDataDirectoryIsCreated)
 
     // Arguments, exit code, what stderr names.
     const std::tuple<QStringList, int, QStringList> rows[] = {
-        {{QStringLiteral("--profile"), strProfile}, 1, {strProfile, QStringLiteral("instruments")}},
-        {{QStringLiteral("--log-config"), strFile + QStringLiteral(".missing")},
-         1,
-         {strFile + QStringLiteral(".missing")}},
-        {{QStringLiteral("--watch"), dir.filePath(QStringLiteral("inbox/"))},
-         2,
-         {QStringLiteral("not of a directory")}},
-        {{QStringLiteral("--watch"), dir.path()}, 2, {QStringLiteral("not of a directory"), dir.path()}},
-        {{QStringLiteral("--listen"), QString()}, 2, {QStringLiteral("--listen needs a socket name")}},
-        {{QStringLiteral("--data-dir"), strFile}, 2, {strFile, QStringLiteral("is a file")}},
-        {{QStringLiteral("--max-file-size"), QStringLiteral("0")}, 2, {QStringLiteral("--max-file-size")}},
-        {{QStringLiteral("--max-file-size"), QStringLiteral("1X")}, 2, {QStringLiteral("--max-file-size")}},
-        {{QStringLiteral("--max-file-size"), QStringLiteral("513M")}, 2, {QStringLiteral("--max-file-size")}},
+        {{"--profile", strProfile}, 1, {strProfile, "instruments"}},
+        {{"--log-config", strFile + ".missing"}, 1, {strFile + ".missing"}},
+        {{"--watch", dir.filePath(QStringLiteral("inbox/"))}, 2, {"not of a directory"}},
+        {{"--watch", dir.path()}, 2, {"not of a directory", dir.path()}},
+        {{"--listen", QString()}, 2, {"--listen needs a socket name"}},
+        {{"--data-dir", strFile}, 2, {strFile, "is a file"}},
+        {{"--max-file-size", "0"}, 2, {"--max-file-size"}},
+        {{"--max-file-size", "1X"}, 2, {"--max-file-size"}},
+        {{"--max-file-size", "513M"}, 2, {"--max-file-size"}},
     };
     for (const auto& [arguments, nExitCode, fragments] : rows) {
         SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
@@ -107,42 +101,39 @@ TEST(HostApp, UnusableStartIsRefusedBeforeTheDataDirectoryIsCreated)
 TEST(HostApp, WatchedFilesEndInTheBackupAndTheJournalExactlyOnce)
 {
     constexpr int kFiles = 1000;
-    CHostProcess host(kWatching + QStringList{QStringLiteral("--max-file-size"), QStringLiteral("1K")});
+    CHostProcess host(kWatching + QStringList{"--max-file-size", "1K"});
     ASSERT_TRUE(host.waitForStart());
     ASSERT_TRUE(host.writeInstructions(kOrderLine.arg(QStringLiteral("big")).repeated(30)));
     const QString strAside = QFileInfo(host.inbox()).dir().filePath(QStringLiteral("orders_tmp1.csv"));
     ASSERT_TRUE(
-        host.waitForOutput(QStringLiteral(" [error] 指令文件已留置在 %1: 超过大小上限(").arg(strAside)))
-        << host.stdoutText().toStdString();
+        host.waitForOutput(QStringLiteral(" [error] 指令文件已留置在 %1: 超过大小上限(").arg(strAside)));
 
     // The first order waits out its second and triggers the checker; after it every file goes out at once.
     ASSERT_TRUE(host.writeInstructions(QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,买入测试\n"
                                                       "cancel_order,8880000001,123456,,,,2,2\n")));
-    ASSERT_TRUE(host.waitForOutput(QStringLiteral("用户下出 1 条指令!"))) << host.stdoutText().toStdString();
+    ASSERT_TRUE(host.waitForOutput(QStringLiteral("用户下出 1 条指令!")));
     // A line that would clear the screen of whoever watches the console or the log.
     ASSERT_TRUE(
         host.writeInstructions(QStringLiteral("24,0,12.3,000001,200,8880000001,2,2\nnot\x1b[2J,a,line\n")));
     ASSERT_TRUE(host.waitForOutput(QStringLiteral("参数非法(not\\x1b[2J,a,line)!")));
     ASSERT_TRUE(host.waitUntil([&] { return host.journalOrders().size() == 2; }));
-    EXPECT_EQ(host.journalOrders(),
-              (QStringList{QStringLiteral("600000|100|10.5|999"), QStringLiteral("000001|200|12.3|999")}));
+    EXPECT_EQ(host.journalOrders(), (QStringList{"600000|100|10.5|999", "000001|200|12.3|999"}));
     EXPECT_EQ(host.backupText().count(QLatin1Char('\n')), 4) << "header, order, cancel, order";
     EXPECT_TRUE(QFile::exists(strAside));
 
     for (int i = 0; i < kFiles; ++i) {
-        ASSERT_TRUE(host.writeInstructions(QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,f%1-a\n"
-                                                          "24,0,9.8,000001,200,8880000001,2,2,,f%1-b\n")
-                                               .arg(i)))
-            << "file " << i;
+        ASSERT_TRUE(host.writeInstructions(
+            QStringLiteral(
+                "23,0,10.5,600000,100,8880000001,2,2,,f%1-a\n24,0,9.8,000001,200,8880000001,2,2,,f%1-b\n")
+                .arg(i)));
     }
-    ASSERT_TRUE(host.waitUntil([&] { return host.journalNotes().size() >= 2 + 2 * kFiles; },
-                               std::chrono::seconds(120)))
+    ASSERT_TRUE(
+        host.waitUntil([&] { return host.journalNotes().size() >= 2 + 2 * kFiles; }, std::chrono::minutes(2)))
         << host.journalNotes().size();
     EXPECT_EQ(host.terminate(), 0);
     EXPECT_TRUE(host.stdoutText().contains(QStringLiteral(" [system] stop!")));
     EXPECT_FALSE(host.stdoutText().contains(QChar(0x1b)));
     EXPECT_FALSE(host.stderrText().contains(QChar(0x1b)));
-
     const QRegularExpression fileNote(QStringLiteral("^f\\d+-[ab]$"));
     for (const QStringList& placed :
          {host.journalNotes().filter(fileNote), notes(host.backupText()).filter(fileNote)}) {
@@ -174,26 +165,21 @@ TEST(HostApp, KillAtAnyMomentKeepsEveryLineInTheTemporaryFileOrTheBackup)
                                         "log4j.appender.file.File=${BATCHORDER_LOG_DIR}/host.log\n"
                                         "log4j.appender.file.layout=org.apache.log4j.PatternLayout\n"));
 
-    // One run, killed after the delay (or, with none, stopped once the file is handled): the temporary
-    // files left, whether a file is still at the path, and how many lines none of them nor the backup holds.
-    struct CRun
-    {
-        QStringList m_temporary;
-        bool m_bAtPath = false;
-        int m_nMissing = 0;
-        int m_nHandledMSec = 0;
-    };
+    // One run, killed after the delay (with none: stopped once the file is handled). Fills the temporary
+    // files left, whether a file is at the path, and how long handling took; returns how many lines neither
+    // they nor the backup hold.
+    QStringList temporary;
+    bool bAtPath = false;
+    int nHandledMSec = 0;
     const auto run = [&](int nDelayMSec) {
-        CRun result;
-        CHostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
-                           QStringLiteral("--log-config"), strLogConfig});
+        CHostProcess host({"--watch", "inbox/orders.csv", "--log-config", strLogConfig});
         const QDir inbox = QFileInfo(host.inbox()).dir();
-        const auto temporary = [&] {
+        const auto temporaryFiles = [&] {
             return inbox.entryList({QStringLiteral("orders_tmp*.csv")}, QDir::Files);
         };
         EXPECT_TRUE(host.waitForStart());
         EXPECT_TRUE(host.writeInstructions(strText));
-        const auto start = Clock::now();
+        const auto start = std::chrono::steady_clock::now();
         if (nDelayMSec >= 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(nDelayMSec));
             ::kill(static_cast<pid_t>(host.process().processId()), SIGKILL);
@@ -201,31 +187,32 @@ TEST(HostApp, KillAtAnyMomentKeepsEveryLineInTheTemporaryFileOrTheBackup)
         } else {
             EXPECT_TRUE(waitUntil(
                 [&] {
-                    return !QFile::exists(host.inbox()) && temporary().isEmpty() &&
+                    return !QFile::exists(host.inbox()) && temporaryFiles().isEmpty() &&
                            host.backupText().contains(QStringLiteral(",n%1,").arg(kLines - 1));
                 },
-                std::chrono::seconds(60)));
-            result.m_nHandledMSec = static_cast<int>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+                std::chrono::minutes(1)));
+            nHandledMSec = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                std::chrono::steady_clock::now() - start)
+                                                .count());
             EXPECT_EQ(host.terminate(), 0);
         }
-
         QStringList found = notes(host.backupText());
-        result.m_temporary = temporary();
-        result.m_bAtPath = QFile::exists(host.inbox());
-        for (const QString& strName : result.m_temporary + QStringList{QFileInfo(host.inbox()).fileName()}) {
+        temporary = temporaryFiles();
+        bAtPath = QFile::exists(host.inbox());
+        for (const QString& strName : temporary + QStringList{QFileInfo(host.inbox()).fileName()}) {
             QFile file(inbox.filePath(strName));
             if (file.open(QIODevice::ReadOnly))
                 found += notes(QTextCodec::codecForName("GBK")->toUnicode(file.readAll()));
         }
         const QSet<QString> kept(found.begin(), found.end());
+        int nMissing = 0;
         for (int i = 0; i < kLines; ++i)
-            result.m_nMissing += kept.contains(QStringLiteral("n%1").arg(i)) ? 0 : 1;
-        return result;
+            nMissing += kept.contains(QStringLiteral("n%1").arg(i)) ? 0 : 1;
+        return nMissing;
     };
 
     // How long a file takes here, then kills spread over that time and beyond.
-    const int nHandledMSec = run(-1).m_nHandledMSec;
+    EXPECT_EQ(run(-1), 0);
     ASSERT_GT(nHandledMSec, 0);
     std::vector<int> delays{2 * nHandledMSec, 3 * nHandledMSec};
     for (int k = 0; k <= 24; ++k)
@@ -233,12 +220,11 @@ TEST(HostApp, KillAtAnyMomentKeepsEveryLineInTheTemporaryFileOrTheBackup)
     int nInTheMiddle = 0;
     bool bHandled = false;
     for (int nDelayMSec : delays) {
-        const CRun killed = run(nDelayMSec);
-        EXPECT_EQ(killed.m_nMissing, 0)
+        EXPECT_EQ(run(nDelayMSec), 0)
             << "killed " << nDelayMSec
-            << " ms after the rename; temporary files: " << killed.m_temporary.join(' ').toStdString();
-        nInTheMiddle += killed.m_temporary.isEmpty() ? 0 : 1;
-        bHandled = bHandled || (killed.m_temporary.isEmpty() && !killed.m_bAtPath);
+            << " ms after the rename; temporary files: " << temporary.join(' ').toStdString();
+        nInTheMiddle += temporary.isEmpty() ? 0 : 1;
+        bHandled = bHandled || (temporary.isEmpty() && !bAtPath);
     }
     EXPECT_TRUE(bHandled) << "no kill came after the file was handled (" << nHandledMSec << " ms)";
     EXPECT_GT(nInTheMiddle, 0) << "no kill came while the file was handled";
@@ -254,24 +240,20 @@ TEST(HostApp, SocketHostKeepsItsFilesOwnerOnlyAndStopsCleanlyOnEverySignal)
     for (const auto& [nSignal, nUmask] : rows) {
         SCOPED_TRACE(::strsignal(nSignal));
         const mode_t nPrevious = ::umask(nUmask);
-        CHostProcess host({QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"),
-                           QStringLiteral("--listen"), QStringLiteral("bo.sock")});
+        CHostProcess host({"--watch", "inbox/orders.csv", "--listen", "bo.sock"});
         ::umask(nPrevious);
         const QString strSocket = host.dataDir() + QStringLiteral("/bo.sock");
-        ASSERT_TRUE(host.waitForLog(kListening + strSocket)) << host.stderrText().toStdString();
+        ASSERT_TRUE(host.waitForLog(kListening + strSocket));
 
         if (nSignal == SIGINT) {
             const QString strNotes = host.path(QStringLiteral("notes.txt"));
             ASSERT_TRUE(writeFile(strNotes, "keep me"));
             // Listen name, what stderr says.
-            const std::pair<QString, QString> refused[] = {
-                {QStringLiteral("orders.db"), QStringLiteral("keeps a file of the host")},
-                {strNotes, QStringLiteral("exists and is not a socket")},
-                {strSocket, QStringLiteral("is listening on it")},
-            };
+            const std::pair<QString, QString> refused[] = {{"orders.db", "keeps a file of the host"},
+                                                           {strNotes, "exists and is not a socket"},
+                                                           {strSocket, "is listening on it"}};
             for (const auto& [strName, strFragment] : refused) {
-                const auto [nCode, strError] =
-                    runToEnd(host.dataDir(), {QStringLiteral("--listen"), strName});
+                const auto [nCode, strError] = runToEnd(host.dataDir(), {"--listen", strName});
                 EXPECT_EQ(nCode, 1) << strName.toStdString();
                 EXPECT_TRUE(strError.contains(strFragment)) << strError.toStdString();
             }
@@ -280,8 +262,7 @@ TEST(HostApp, SocketHostKeepsItsFilesOwnerOnlyAndStopsCleanlyOnEverySignal)
             EXPECT_EQ(kept.readAll(), QByteArray("keep me"));
         }
         ASSERT_EQ(host.send(strSocket, "BatchOrder:" + kOrderLine.arg(QString()).toUtf8()),
-                  QByteArray("OK taken\n"))
-            << "the host keeps its socket";
+                  QByteArray("OK taken\n"));
         EXPECT_TRUE(host.send(strSocket, kOrderLine.toUtf8()).startsWith("ERROR"));
         ASSERT_TRUE(host.waitForOutput(QStringLiteral("接收到 2 条下单参数(下单: 1条")));
         ASSERT_TRUE(host.waitUntil([&] { return !host.backupText().isEmpty(); }));
@@ -290,10 +271,8 @@ TEST(HostApp, SocketHostKeepsItsFilesOwnerOnlyAndStopsCleanlyOnEverySignal)
         QStringList names;
         QDirIterator it(host.dataDir(), QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
                         QDirIterator::Subdirectories);
-        QStringList entries{host.dataDir()};
-        while (it.hasNext())
-            entries << it.next();
-        for (const QString& strEntry : entries) {
+        for (QString strEntry = host.dataDir(); !strEntry.isEmpty();
+             strEntry = it.hasNext() ? it.next() : QString()) {
             struct stat info = {};
             ASSERT_EQ(::lstat(QFile::encodeName(strEntry).constData(), &info), 0);
             names << QFileInfo(strEntry).fileName();
@@ -317,15 +296,14 @@ TEST(HostApp, StdoutThatStallsOrClosesNeitherStopsNorKillsTheHost)
     QTemporaryDir dir;
     const QString strFifo = dir.filePath(QStringLiteral("stdout"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(strFifo).constData(), 0600), 0);
-    int nReader = ::open(QFile::encodeName(strFifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int nReader = ::open(QFile::encodeName(strFifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(nReader, 0);
     CHostProcess host(kWatching, QString(), strFifo);
     QByteArray out;
     ASSERT_TRUE(host.waitUntil([&] {
         char buffer[4096];
         const ssize_t n = ::read(nReader, buffer, sizeof(buffer));
-        if (n > 0)
-            out.append(buffer, static_cast<int>(n));
+        out.append(buffer, static_cast<int>(std::max<ssize_t>(n, 0)));
         return out.contains(" [system] start!");
     })) << host.stderrText().toStdString();
 
@@ -334,9 +312,8 @@ TEST(HostApp, StdoutThatStallsOrClosesNeitherStopsNorKillsTheHost)
     for (int i = 0; i < 3000; ++i)
         strFile += QStringLiteral("bad%1,line\n").arg(i);
     ASSERT_TRUE(host.writeInstructions(strFile + kOrderLine.arg(QStringLiteral("after a stalled stdout"))));
-    ASSERT_TRUE(host.waitUntil([&] {
-        return host.journalNotes() == QStringList{QStringLiteral("after a stalled stdout")};
-    })) << host.stderrText().right(2000).toStdString();
+    ASSERT_TRUE(host.waitUntil([&] { return host.journalNotes() == QStringList{"after a stalled stdout"}; }))
+        << host.stderrText().right(2000).toStdString();
 
     ::close(nReader);
     ASSERT_TRUE(host.writeInstructions(kOrderLine.arg(QStringLiteral("after a closed stdout"))));
@@ -347,7 +324,7 @@ TEST(HostApp, StdoutThatStallsOrClosesNeitherStopsNorKillsTheHost)
 }
 
 // A full disk (a small file system of the test's own; needs root) is shown on the console once and ends
-// nothing; the log file's failure is said once on stderr; recording resumes once there is space.
+// nothing; the log file's failure is said on stderr; recording resumes once there is space.
 TEST(HostApp, FullDiskIsShownOnTheConsoleAndRecordingResumesWithSpace)
 {
     QTemporaryDir dir;
@@ -359,28 +336,25 @@ TEST(HostApp, FullDiskIsShownOnTheConsoleAndRecordingResumesWithSpace)
     CHostProcess host(kWatching, QFile::decodeName(disk));
     ASSERT_TRUE(host.waitForStart());
 
-    // Fills the disk to the last byte.
+    // Fills the disk to the last byte, then writes enough rejected lines that the log needs room too.
     const int nFd = ::open((disk + "/filler").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     const QByteArray chunk(4096, 'x');
     for (size_t nSize : {size_t(4096), size_t(1)})
         while (::write(nFd, chunk.constData(), nSize) > 0) {
         }
     ::close(nFd);
-    // Enough rejected lines that the log file needs room it cannot get.
     QString strFile;
     for (int i = 0; i < 200; ++i)
         strFile += QStringLiteral("bad%1,line,padded,to,fill,the,log,file,beyond,its,last,page\n").arg(i);
     ASSERT_TRUE(host.writeInstructions(strFile + kOrderLine.arg(QStringLiteral("on a full disk"))));
-    ASSERT_TRUE(host.waitForOutput(QStringLiteral("[error] 委托日志写入失败, 1 条指令未下出!")))
-        << host.stdoutText().toStdString() << host.stderrText().toStdString();
+    ASSERT_TRUE(host.waitForOutput(QStringLiteral("[error] 委托日志写入失败, 1 条指令未下出!")));
     ASSERT_TRUE(host.waitForLog(QStringLiteral("cannot write (")));
     ASSERT_EQ(host.process().state(), QProcess::Running);
 
     ::unlink((disk + "/filler").constData());
     ASSERT_TRUE(host.writeInstructions(kOrderLine.arg(QStringLiteral("with space again"))));
-    ASSERT_TRUE(host.waitUntil([&] {
-        return host.journalNotes() == QStringList{QStringLiteral("with space again")};
-    })) << host.stderrText().right(2000).toStdString();
+    ASSERT_TRUE(host.waitUntil([&] { return host.journalNotes() == QStringList{"with space again"}; }))
+        << host.stderrText().right(2000).toStdString();
     EXPECT_TRUE(host.waitForLog(QStringLiteral("writes again")));
     EXPECT_EQ(host.terminate(), 0);
     EXPECT_EQ(host.stdoutText().count(QStringLiteral("委托日志写入失败")), 1);
@@ -391,12 +365,11 @@ TEST(HostApp, FullDiskIsShownOnTheConsoleAndRecordingResumesWithSpace)
 TEST(HostApp, SocketOutlivesRunningOutOfDescriptors)
 {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    // The sanitizer runtimes need descriptors of their own and end the host without one.
-    GTEST_SKIP() << "the sanitizer runtime needs descriptors of its own";
+    GTEST_SKIP() << "the sanitizer runtimes need descriptors of their own and end the host without one";
 #endif
-    CHostProcess host({QStringLiteral("--listen"), QStringLiteral("bo.sock")});
+    CHostProcess host({"--listen", "bo.sock"});
     const QString strSocket = host.dataDir() + QStringLiteral("/bo.sock");
-    ASSERT_TRUE(host.waitForLog(kListening + strSocket)) << host.stderrText().toStdString();
+    ASSERT_TRUE(host.waitForLog(kListening + strSocket));
     const pid_t nPid = static_cast<pid_t>(host.process().processId());
     const auto nOpen =
         static_cast<rlim_t>(QDir(QStringLiteral("/proc/%1/fd").arg(nPid))

@@ -20,8 +20,7 @@ CHostProcess::CHostProcess(const QStringList& extraArguments, const QString& str
     : CHostProcess([&] {
           CStart start;
           start.m_arguments = extraArguments;
-          if (!strDataDir.isEmpty())
-              start.m_strDataDir = strDataDir;
+          start.m_strDataDir = strDataDir.isEmpty() ? start.m_strDataDir : strDataDir;
           start.m_strStdoutFile = strStdoutFile;
           return start;
       }())
@@ -58,12 +57,6 @@ CHostProcess::~CHostProcess()
     }
 }
 
-QString CHostProcess::stdoutText()
-{
-    drain();
-    return m_strOut;
-}
-
 void CHostProcess::drain()
 {
     // QProcess moves pipe data into its buffers (both channels) only inside its waits.
@@ -72,39 +65,23 @@ void CHostProcess::drain()
     m_strErr += QString::fromUtf8(m_process.readAllStandardError());
 }
 
-QString CHostProcess::stderrText()
+::testing::AssertionResult CHostProcess::waitForText(const QString& strFragment, const QString& strText)
 {
-    drain();
-    return m_strErr;
-}
-
-bool CHostProcess::waitForOutput(const QString& strFragment)
-{
-    return waitUntil([&] { return m_strOut.contains(strFragment); });
-}
-
-bool CHostProcess::waitForLog(const QString& strFragment)
-{
-    return waitUntil([&] { return m_strErr.contains(strFragment); });
-}
-
-::testing::AssertionResult CHostProcess::waitForStart()
-{
-    if (waitForOutput(QStringLiteral(" [system] start!")))
+    if (waitUntil([&] { return strText.contains(strFragment); }))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "the host did not start: " << stderrText().toStdString();
+    return ::testing::AssertionFailure()
+           << "the host did not say \"" << strFragment.toStdString() << "\"; stdout:\n"
+           << m_strOut.right(4000).toStdString() << "\nstderr:\n"
+           << m_strErr.right(4000).toStdString();
 }
 
 bool CHostProcess::writeInstructions(const QString& strText)
 {
     if (!waitUntil([&] { return !QFile::exists(m_strInbox); }))
         return false;
-    QFile file(m_strInbox + QStringLiteral(".part"));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(QTextCodec::codecForName("GBK")->fromUnicode(strText));
-    file.close();
-    return QFile::rename(file.fileName(), m_strInbox);
+    const QString strPart = m_strInbox + QStringLiteral(".part");
+    return writeFile(strPart, QTextCodec::codecForName("GBK")->fromUnicode(strText)) &&
+           QFile::rename(strPart, m_strInbox);
 }
 
 QByteArray CHostProcess::send(const QString& strSocket, const QByteArray& text, int nWaitMSec)

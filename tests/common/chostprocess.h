@@ -37,14 +37,28 @@ public:
     CHostProcess(const CHostProcess&) = delete;
     CHostProcess& operator=(const CHostProcess&) = delete;
 
-    QString stdoutText();
     // Moves what the host wrote so far into the collected output (both channels).
     void drain();
-    QString stderrText();
-    bool waitForOutput(const QString& strFragment);
-    bool waitForLog(const QString& strFragment);
-    // Until the console says " [system] start!"; a failure shows what the host said on stderr.
-    ::testing::AssertionResult waitForStart();
+    QString stdoutText()
+    {
+        drain();
+        return m_strOut;
+    }
+    QString stderrText()
+    {
+        drain();
+        return m_strErr;
+    }
+    // Until stdout (the console) or stderr (the log) holds the fragment; a failure shows both.
+    ::testing::AssertionResult waitForOutput(const QString& strFragment)
+    {
+        return waitForText(strFragment, m_strOut);
+    }
+    ::testing::AssertionResult waitForLog(const QString& strFragment)
+    {
+        return waitForText(strFragment, m_strErr);
+    }
+    ::testing::AssertionResult waitForStart() { return waitForOutput(QStringLiteral(" [system] start!")); }
     // waitUntil that keeps reading the host's output meanwhile: a full pipe would block its logging.
     template <class Predicate>
     bool waitUntil(Predicate predicate, std::chrono::milliseconds timeout = std::chrono::seconds(20))
@@ -80,6 +94,8 @@ public:
     QProcess& process() { return m_process; }
 
 private:
+    ::testing::AssertionResult waitForText(const QString& strFragment, const QString& strText);
+
     QTemporaryDir m_dir;
     QString m_strData;
     QString m_strInbox;

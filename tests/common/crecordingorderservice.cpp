@@ -64,6 +64,14 @@ bool CRecordingOrderService::waitForBatches(size_t nCount, std::chrono::millisec
     return m_cond.wait_for(lock, timeout, [&] { return m_batches.size() >= nCount; });
 }
 
+void CRecordingOrderService::clear()
+{
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    m_batches.clear();
+    m_cancels.clear();
+    m_taskCalls.clear();
+}
+
 void CRecordingOrderService::hold()
 {
     std::lock_guard<std::mutex> lock(m_recordMutex);

@@ -42,6 +42,7 @@ public:
     // Total number of orders over all batches.
     int orderCount() const;
     bool waitForBatches(size_t nCount, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    void clear();
 
     // While held, every call is recorded and then blocks its caller until release(): a test can stop an
     // intake half-way through a cancel, with the manager's lock held.

@@ -53,8 +53,7 @@ QStringList senderFiles(const QString& strPath)
 // --until-placed follows an order until the host places it.
 TEST(SendTool, RealHostTakesEverySourceAndAnswersEachLine)
 {
-    CHostProcess host(
-        {QStringLiteral("--watch"), QStringLiteral("inbox/orders.csv"), QStringLiteral("--auto-dispatch")});
+    CHostProcess host({"--watch", "inbox/orders.csv", "--auto-dispatch"});
     ASSERT_TRUE(host.waitForStart());
     const QString strPath = host.inbox();
     // Waits until the journal holds this many orders; their notes in placing order.
@@ -69,13 +68,10 @@ TEST(SendTool, RealHostTakesEverySourceAndAnswersEachLine)
 
     // Each run waits for the host to take the previous file before its own goes into place.
     EXPECT_EQ(send({"--path", strPath, "23,0,10.5,600000,100,8880000001,2,2,,参数 买入"}).m_nExit, 0);
-    EXPECT_EQ(send({"--path", strPath, "--encoding", "utf8"},
-                   QStringLiteral("23,0,10.6,600000,300,8880000001,2,2,,标准输入 €\n").toUtf8())
-                  .m_nExit,
-              0);
+    const QByteArray input = QStringLiteral("23,0,10.6,600000,300,8880000001,2,2,,标准输入 €\n").toUtf8();
+    EXPECT_EQ(send({"--path", strPath, "--encoding", "utf8"}, input).m_nExit, 0);
     EXPECT_EQ(send({"--path", strPath, "--file", strFile}).m_nExit, 0);
-    EXPECT_EQ(notesOnceThereAre(3), (QStringList{QStringLiteral("参数 买入"), QStringLiteral("标准输入 €"),
-                                                 QStringLiteral("文件 卖出")}));
+    EXPECT_EQ(notesOnceThereAre(3), (QStringList{"参数 买入", "标准输入 €", "文件 卖出"}));
 
     // The reader leaves an empty file alone, so the path stays taken for as long as the test likes; the
     // sender's hidden file waits beside it and goes into place once the path is free.
@@ -90,45 +86,23 @@ TEST(SendTool, RealHostTakesEverySourceAndAnswersEachLine)
     EXPECT_EQ(waiting.exitCode(), 0) << waiting.readAllStandardError().toStdString();
     EXPECT_EQ(notesOnceThereAre(4).value(3), QStringLiteral("等待后送达"));
 
+    // Lines printed as the receipts come: sorted, "1 placed batch=N" falls between line 1's and line 2's.
     const QString strOrder = QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,等待回执");
     const QString strCancel = QStringLiteral("cancel_order,8880000001,123456,,,,2,2");
     const QString strStale = QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,过期,,100");
-    const auto sortedLines = [](const QString& strText) {
-        QStringList lines = strText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        lines.sort();
-        return lines;
-    };
-    const CSendResult answered = send({"--path", strPath, "--wait", "30", strOrder, strCancel, strStale});
+    const CSendResult answered =
+        send({"--path", strPath, "--wait", "30", "--until-placed", strOrder, strCancel, strStale});
     EXPECT_EQ(answered.m_nExit, 1) << answered.m_strError.toStdString();
-    EXPECT_EQ(sortedLines(answered.m_strOutput),
-              (QStringList{"1 pending " + strOrder, "2 cancel_sent " + strCancel,
-                           QStringLiteral("3 rejected 参数超时(%1)!").arg(strStale)}));
-    // The same order again, followed until the host places it.
-    const CSendResult placed =
-        send({"--path", strPath, "--wait", "30", "--until-placed", strOrder, strCancel});
-    EXPECT_EQ(placed.m_nExit, 0) << placed.m_strError.toStdString();
-    const QStringList lines = sortedLines(placed.m_strOutput);
-    ASSERT_EQ(lines.size(), 3) << placed.m_strOutput.toStdString();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^1 placed batch=\\d+$")).match(lines[1]).hasMatch())
-        << lines[1].toStdString();
-    EXPECT_EQ(QStringList({lines[0], lines[2]}),
-              (QStringList{"1 pending " + strOrder, "2 cancel_sent " + strCancel}));
+    QStringList lines = answered.m_strOutput.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    lines.sort();
+    ASSERT_EQ(lines.size(), 4) << answered.m_strOutput.toStdString();
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^1 placed batch=\\d+$")).match(lines.takeAt(1)).hasMatch());
+    EXPECT_EQ(lines, (QStringList{"1 pending " + strOrder, "2 cancel_sent " + strCancel,
+                                  QStringLiteral("3 rejected 参数超时(%1)!").arg(strStale)}));
 
     EXPECT_EQ(host.terminate(), 0);
     EXPECT_FALSE(host.stdoutText().contains(QStringLiteral("参数非法"))) << host.stdoutText().toStdString();
-}
-
-// One RFC 4180 record.
-QByteArray csvRecord(const QStringList& fields)
-{
-    QStringList quoted;
-    for (QString strField : fields) {
-        if (strField.contains(QRegularExpression(QStringLiteral("[,\"\r\n]"))))
-            strField = QLatin1Char('"') + strField.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-                       QLatin1Char('"');
-        quoted << strField;
-    }
-    return quoted.join(QLatin1Char(',')).toUtf8() + "\n";
 }
 
 TEST(SendToolWait, PrintsEachLinesOutcomeAndExitsByTheWorst)
@@ -146,73 +120,30 @@ TEST(SendToolWait, PrintsEachLinesOutcomeAndExitsByTheWorst)
     struct CRow
     {
         const char* m_szName;
-        QStringList m_options;
+        const char* m_szOptions; // split at blanks
         ETaker m_eTaker;
-        QStringList m_receipts; // "LINE,STATE,BATCH_ID,REASON"
+        const char* m_szReceipts; // "LINE,STATE,BATCH_ID,REASON", joined with ";"
         int m_nExit;
         QString m_strOutput;
         const char* m_szMessage; // on standard error
     };
     const QString strAccepted = QStringLiteral("1 pending %1\n2 cancel_sent %2\n").arg(lines[0], lines[1]);
     const CRow rows[] = {
-        {"accepted", {"--wait", "30"}, ANSWERS, {"1,pending,,", "2,cancel_sent,,"}, 0, strAccepted, ""},
-        {"UTF-8 file with its byte order mark",
-         {"--wait", "30", "--encoding", "utf8"},
-         ANSWERS,
-         {"1,pending,,", "2,cancel_sent,,"},
-         0,
-         strAccepted,
-         ""},
-        {"rejected line",
-         {"--wait", "30"},
-         ANSWERS,
-         {"2,cancel_sent,,", "1,rejected,,参数超时(10:00:00)!"},
-         1,
-         QStringLiteral("2 cancel_sent %1\n1 rejected 参数超时(10:00:00)!\n").arg(lines[1]),
-         ""},
-        {"until placed",
-         {"--wait", "30", "--until-placed"},
-         ANSWERS,
-         {"1,pending,,", "2,cancel_sent,,", "1,placed,17,"},
-         0,
-         strAccepted + QStringLiteral("1 placed batch=17\n"),
-         ""},
-        {"until placed, the queue cleared",
-         {"--wait", "30", "--until-placed"},
-         ANSWERS,
-         {"1,pending,,", "2,cancel_sent,,", "1,cleared,,"},
-         1,
-         strAccepted + QStringLiteral("1 cleared\n"),
-         ""},
-        {"until placed, no outcome in time",
-         {"--wait", "2", "--until-placed"},
-         ANSWERS,
-         {"1,pending,,", "2,cancel_sent,,"},
-         2,
-         strAccepted,
-         "no outcome for line(s) 1 within 2 s"},
-        {"taken, but no receipts", {"--wait", "2"}, SILENT, {}, 2, "", "no receipt for it came within 2 s"},
-        {"nobody watching: withdrawn",
-         {"--wait", "0.3"},
-         NOBODY,
-         {},
-         2,
-         "",
+        {"UTF-8 file with its byte order mark", "--wait 30 --encoding utf8", ANSWERS,
+         "1,pending,,;2,cancel_sent,,", 0, strAccepted, ""},
+        {"rejected line", "--wait 30", ANSWERS, "2,cancel_sent,,;1,rejected,,参数超时(10:00:00)!", 1,
+         QStringLiteral("2 cancel_sent %1\n1 rejected 参数超时(10:00:00)!\n").arg(lines[1]), ""},
+        {"until placed", "--wait 30 --until-placed", ANSWERS, "1,pending,,;2,cancel_sent,,;1,placed,17,", 0,
+         strAccepted + QStringLiteral("1 placed batch=17\n"), ""},
+        {"until placed, no outcome in time", "--wait 2 --until-placed", ANSWERS,
+         "1,pending,,;2,cancel_sent,,", 2, strAccepted, "no outcome for line(s) 1 within 2 s"},
+        {"taken, but no receipts", "--wait 2", SILENT, "", 2, "", "no receipt for it came within 2 s"},
+        {"nobody watching: withdrawn", "--wait 0.3", NOBODY, "", 2, "",
          "nobody took %1 within 0.3 s - is a host watching this path? the lines were withdrawn"},
-        {"interrupted while waiting: withdrawn",
-         {"--wait", "60"},
-         INTERRUPT,
-         {},
-         2,
-         "",
+        {"interrupted while waiting: withdrawn", "--wait 60", INTERRUPT, "", 2, "",
          "nobody took %1 before the wait was interrupted"},
-        {"path busy: not delivered", {"--busy-timeout", "0.2"}, BUSY, {}, 2, "", "still taken after 0.2 s"},
-        {"path busy, waiting: not delivered",
-         {"--wait", "30", "--busy-timeout", "0.2"},
-         BUSY,
-         {},
-         4,
-         "",
+        {"path busy: not delivered", "--busy-timeout 0.2", BUSY, "", 2, "", "still taken after 0.2 s"},
+        {"path busy, waiting: not delivered", "--wait 30 --busy-timeout 0.2", BUSY, "", 4, "",
          "still taken after 0.2 s"},
     };
     for (const CRow& row : rows) {
@@ -222,15 +153,17 @@ TEST(SendToolWait, PrintsEachLinesOutcomeAndExitsByTheWorst)
         const QString strReceipts = dir.filePath(
             QStringLiteral("orders_receipts_%1.csv").arg(QDate::currentDate().toString("yyyyMMdd")));
         QByteArray bytes = lines.join(QLatin1Char('\n')).toUtf8() + "\n";
-        if (row.m_options.contains(QStringLiteral("utf8")))
+        const QStringList options = QString::fromLatin1(row.m_szOptions).split(QLatin1Char(' '));
+        if (options.contains(QStringLiteral("utf8")))
             bytes.prepend("\xEF\xBB\xBF");
         else
             bytes = QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(bytes));
         const QString strSha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-        auto receipt = [&](const QString& strRow, const QString& strText) {
-            const QStringList fields = strRow.split(QLatin1Char(','));
-            return csvRecord({QStringLiteral("2026-12-07T10:00:00.000"), QStringLiteral("file"), strSha256,
-                              fields[0], fields[1], fields[2], fields[3], strText});
+        // One receipt row for "LINE,STATE,BATCH_ID,REASON" of these bytes, the text quoted.
+        auto receipt = [&](const QString& strRow, const QString& strText = QString()) {
+            return QStringLiteral("2026-12-07T10:00:00.000,file,%1,%2,\"%3\"\n")
+                .arg(strSha256, strRow, strText)
+                .toUtf8();
         };
         auto appendReceipts = [&](const QByteArray& data) {
             QFile file(strReceipts);
@@ -239,15 +172,13 @@ TEST(SendToolWait, PrintsEachLinesOutcomeAndExitsByTheWorst)
         // The same bytes sent earlier: their receipts must not be taken for this delivery's.
         ASSERT_TRUE(appendReceipts("time,source,sha256,line,state,batch_id,reason,text\n" +
                                    receipt(QStringLiteral("1,taken,,"), lines[0]) +
-                                   receipt(QStringLiteral("1,rejected,,old"), QString())));
-        QFile blocker(strPath);
+                                   receipt(QStringLiteral("1,rejected,,old"))));
         if (row.m_eTaker == BUSY) {
-            ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+            ASSERT_TRUE(writeFile(strPath, QByteArray()));
         }
 
         QProcess process;
-        process.start(QStringLiteral(BATCHORDER_SEND_EXE),
-                      QStringList{"--path", strPath} + row.m_options + lines);
+        process.start(QStringLiteral(BATCHORDER_SEND_EXE), QStringList{"--path", strPath} + options + lines);
         process.closeWriteChannel();
         if (row.m_eTaker == SILENT || row.m_eTaker == ANSWERS || row.m_eTaker == INTERRUPT) {
             ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(strPath); }));
@@ -263,8 +194,8 @@ TEST(SendToolWait, PrintsEachLinesOutcomeAndExitsByTheWorst)
         if (row.m_eTaker == ANSWERS) {
             QByteArray data = receipt(QStringLiteral("1,taken,,"), lines[0]) +
                               receipt(QStringLiteral("2,taken,,"), lines[1]);
-            for (const QString& strRow : row.m_receipts)
-                data += receipt(strRow, QString());
+            for (const QString& strRow : QString::fromUtf8(row.m_szReceipts).split(QLatin1Char(';')))
+                data += receipt(strRow);
             ASSERT_TRUE(appendReceipts(data));
         }
         if (row.m_eTaker == INTERRUPT)
