@@ -6,7 +6,7 @@
 #include "cbatchordermanager.h"
 #include "cbatchorderwidget.h"
 
-#include "common/ctesthost.h"
+#include "common/ctestmanager.h"
 #include "config/cuserconfig.h"
 #include "trading/corderjournal.h"
 #include "ui/cdbfalgoparamssettingdialog.h"
@@ -26,7 +26,7 @@ using namespace TC;
 
 namespace {
 
-COrderParam order(const QString& strCode, int nVolume, double dPrice, const char* szNote)
+COrderParam order(const char* szCode, int nVolume, double dPrice, const char* szNote)
 {
     COrderParam param;
     param.m_nOrderType = 23;
@@ -34,7 +34,7 @@ COrderParam order(const QString& strCode, int nVolume, double dPrice, const char
     param.m_strAccountKey = QStringLiteral("2____10____0____2____8880000001");
     param.m_strNote = szNote;
     COrderSingleParam single;
-    single.m_strStockCode = strCode;
+    single.m_strStockCode = szCode;
     single.m_nVolume = nVolume;
     single.m_dPrice = dPrice;
     single.m_nPriceType = 11;
@@ -54,9 +54,8 @@ protected:
     static QStringList row(const CJournalView& view, int nRow)
     {
         QStringList cells;
-        for (int nColumn = CJournalEntry::COLUMN_KIND; nColumn < CJournalEntry::COLUMN_COUNT; ++nColumn) {
+        for (int nColumn = CJournalEntry::COLUMN_KIND; nColumn < CJournalEntry::COLUMN_COUNT; ++nColumn)
             cells << view.table()->cellText(nRow, nColumn);
-        }
         cells.removeAt(CJournalEntry::COLUMN_TIME - 1); // the time of day varies
         return cells;
     }
@@ -69,9 +68,8 @@ TEST_F(JournalViewTest, ShowsWhatTheBrokerWasHandedNewestFirst)
 {
     CJournalView view(path());
     EXPECT_EQ(view.table()->rowCount(), 0);
-    const qint64 nBatch =
-        m_journal.recordBatch(999, {order(QStringLiteral("600000"), 100, 10.5, "first"),
-                                    order(QStringLiteral("000001"), 200, 9.87654, "second")});
+    const qint64 nBatch = m_journal.recordBatch(
+        999, {order("600000", 100, 10.5, "first"), order("000001", 200, 9.87654, "second")});
     ASSERT_GT(nBatch, 0);
     ASSERT_TRUE(m_journal.recordCancel("cancel_order", "8880000001", "123456", false));
     ASSERT_TRUE(m_journal.recordTask("208", "daily-close"));
@@ -86,9 +84,8 @@ TEST_F(JournalViewTest, ShowsWhatTheBrokerWasHandedNewestFirst)
         {"委托", strBatch, "8880000001", "000001", "200", "9.877", "指定价", "second"},
         {"委托", strBatch, "8880000001", "600000", "100", "10.500", "指定价", "first"},
     };
-    for (int nRow = 0; nRow < expected.size(); ++nRow) {
+    for (int nRow = 0; nRow < expected.size(); ++nRow)
         EXPECT_EQ(row(view, nRow), expected[nRow]) << nRow;
-    }
     EXPECT_EQ(view.table()->cellText(0, CJournalEntry::COLUMN_TIME).size(), 12) << "hh:mm:ss.zzz";
 }
 
@@ -96,9 +93,8 @@ TEST_F(JournalViewTest, CatchesUpInChunksAndKeepsTheNewestEntries)
 {
     const int nBacklog = CJournalView::kKeptEntries + 700;
     QVector<COrderParam> orders;
-    for (int i = 0; i < nBacklog; ++i) {
-        orders.append(order(QStringLiteral("600000"), i + 1, 10.0, "backlog"));
-    }
+    for (int i = 0; i < nBacklog; ++i)
+        orders.append(order("600000", i + 1, 10.0, "backlog"));
     ASSERT_GT(m_journal.recordBatch(999, orders), 0);
     CJournalView view(path()); // reads its first chunk at once
     int nReads = 1;
@@ -109,7 +105,7 @@ TEST_F(JournalViewTest, CatchesUpInChunksAndKeepsTheNewestEntries)
     EXPECT_EQ(view.table()->rowCount(), CJournalView::kKeptEntries);
     EXPECT_EQ(view.table()->cellText(0, CJournalEntry::COLUMN_VOLUME), QString::number(nBacklog));
 
-    ASSERT_GT(m_journal.recordBatch(999, {order(QStringLiteral("000001"), 7, 1.0, "live")}), 0);
+    ASSERT_GT(m_journal.recordBatch(999, {order("000001", 7, 1.0, "live")}), 0);
     EXPECT_FALSE(view.poll());
     EXPECT_EQ(view.table()->rowCount(), CJournalView::kKeptEntries) << "the oldest entry made room";
     EXPECT_EQ(view.table()->cellText(0, CJournalEntry::COLUMN_NOTE), QStringLiteral("live"));
@@ -141,64 +137,39 @@ protected:
         m_pWindow = std::make_unique<CHostMainWindow>(m_pHost->journalPath());
         return *m_pWindow;
     }
-    template <class T> T* panelControl(int nId) const
-    {
-        for (T* pChild : m_pWindow->panel()->findChildren<T*>()) {
-            if (pChild->id() == nId) {
-                return pChild;
-            }
-        }
-        return nullptr;
-    }
     WQ::CSplitButtonContainer* console() const
     {
         return m_pWindow->panel()->findChild<WQ::CSplitButtonContainer*>();
     }
-    QList<QWidget*> visibleTopLevels(const QString& strTitle) const
-    {
-        QList<QWidget*> result;
-        for (QWidget* pWidget : QApplication::topLevelWidgets()) {
-            if (pWidget->isVisible() && pWidget->windowTitle() == strTitle) {
-                result << pWidget;
-            }
-        }
-        return result;
-    }
-
     std::unique_ptr<CTestHost> m_pHost;
     std::unique_ptr<CHostMainWindow> m_pWindow;
 };
 
-TEST_F(HostWindowTest, ThemeAppliesToEveryWidgetAndIsRemembered)
+// The theme reaches every widget, the window's own parts too; theme, geometry, dock and console are
+// remembered for the next window.
+TEST_F(HostWindowTest, ThemeGeometryDockAndConsoleAreAppliedAndRemembered)
 {
     CHostMainWindow& window = openWindow();
-    const QColor darkPanel = WQ::CUiResource::instance()->getColor(QStringLiteral("clr_panel_background"));
+    WQ::CUiResource* pResource = WQ::CUiResource::instance();
+    const QColor darkPanel = pResource->getColor(QStringLiteral("clr_panel_background"));
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), darkPanel);
     window.setLightTheme(true);
-    EXPECT_EQ(WQ::CUiResource::instance()->theme(), WQ::CUiResource::THEME_LIGHT);
-    const QColor lightPanel = WQ::CUiResource::instance()->getColor(QStringLiteral("clr_panel_background"));
+    EXPECT_EQ(pResource->theme(), WQ::CUiResource::THEME_LIGHT);
+    const QColor lightPanel = pResource->getColor(QStringLiteral("clr_panel_background"));
     EXPECT_NE(lightPanel, darkPanel);
-    EXPECT_EQ(QApplication::palette().color(QPalette::Window), lightPanel) << "the window's own parts too";
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), lightPanel);
     EXPECT_TRUE(m_pHost->userConfig().getUserDataBool(USER_HOST_THEME_LIGHT));
-
-    m_pWindow.reset();
-    WQ::CUiResource::instance()->setTheme(WQ::CUiResource::THEME_DARK);
-    openWindow();
-    EXPECT_EQ(WQ::CUiResource::instance()->theme(), WQ::CUiResource::THEME_LIGHT)
-        << "a new window opens in it";
-}
-
-TEST_F(HostWindowTest, GeometryDockAndConsoleAreRemembered)
-{
-    CHostMainWindow& window = openWindow();
     window.resize(1000, 640);
     window.findChild<QDockWidget*>()->hide();
     EXPECT_FALSE(console()->isOpen(false)) << "closed until the user opens it";
-    QTest::mouseClick(panelControl<WQ::CPushButton>(CBatchOrderWidget::ID_CONSOLE_BUTTON), Qt::LeftButton);
+    QTest::mouseClick(control<WQ::CPushButton>(window.panel(), CBatchOrderWidget::ID_CONSOLE_BUTTON),
+                      Qt::LeftButton);
     console()->setSecondSize(333);
     m_pWindow.reset();
+    pResource->setTheme(WQ::CUiResource::THEME_DARK);
 
     CHostMainWindow& again = openWindow();
+    EXPECT_EQ(pResource->theme(), WQ::CUiResource::THEME_LIGHT);
     EXPECT_EQ(again.size(), QSize(1000, 640));
     EXPECT_TRUE(again.findChild<QDockWidget*>()->isHidden());
     EXPECT_TRUE(console()->isOpen(false));
@@ -215,8 +186,8 @@ TEST_F(HostWindowTest, StatusBarShowsMonitoringFileAndPendingCount)
     ASSERT_TRUE(CBatchOrderManager::instance()->shortcutOrder(
         QStringLiteral("BatchOrder:23,0,10.5,600000,100,8880000001,2,2\n24,0,9,000001,100,8880000001,2,2")));
     drainBatchOrderStrand();
-    panelControl<WQ::CStandardHpfTable>(CBatchOrderWidget::ID_PENDING_TABLE)
-        ->updateTable(); // the panel's tick
+    control<WQ::CStandardHpfTable>(window.panel(), CBatchOrderWidget::ID_PENDING_TABLE)
+        ->updateTable(); // a tick
     window.updateStatus();
     EXPECT_EQ(window.statusText(), QStringLiteral("● 监控中 | 指令文件: /收件/orders.csv | 待处理指令: 2"));
 }
@@ -226,7 +197,10 @@ TEST_F(HostWindowTest, MenuOpensTheSettingsAndTheAlgorithmDialogOnceEach)
     CHostMainWindow& window = openWindow();
     window.openSettings();
     window.openSettings();
-    EXPECT_EQ(visibleTopLevels(QStringLiteral("设置")).size(), 1) << "the panel's own dialog, reused";
+    int nSettings = 0;
+    for (QWidget* pWidget : QApplication::topLevelWidgets())
+        nSettings += pWidget->isVisible() && pWidget->windowTitle() == QStringLiteral("设置") ? 1 : 0;
+    EXPECT_EQ(nSettings, 1) << "the panel's own dialog, reused";
     window.openAlgoParams();
     window.openAlgoParams();
     EXPECT_EQ(window.findChildren<CDbfAlgoParamsSettingDialog*>().size(), 1);

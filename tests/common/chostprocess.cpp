@@ -1,7 +1,6 @@
 #include "common/chostprocess.h"
 
 #include "common/ctesthost.h"
-#include "common/waituntil.h"
 
 #include <QDate>
 #include <QDir>
@@ -21,8 +20,7 @@ CHostProcess::CHostProcess(const QStringList& extraArguments, const QString& str
     : CHostProcess([&] {
           CStart start;
           start.m_arguments = extraArguments;
-          if (!strDataDir.isEmpty())
-              start.m_strDataDir = strDataDir;
+          start.m_strDataDir = strDataDir.isEmpty() ? start.m_strDataDir : strDataDir;
           start.m_strStdoutFile = strStdoutFile;
           return start;
       }())
@@ -59,13 +57,6 @@ CHostProcess::~CHostProcess()
     }
 }
 
-QString CHostProcess::stdoutText()
-{
-    m_process.waitForReadyRead(10);
-    m_strOut += QString::fromUtf8(m_process.readAllStandardOutput());
-    return m_strOut;
-}
-
 void CHostProcess::drain()
 {
     // QProcess moves pipe data into its buffers (both channels) only inside its waits.
@@ -74,36 +65,23 @@ void CHostProcess::drain()
     m_strErr += QString::fromUtf8(m_process.readAllStandardError());
 }
 
-QString CHostProcess::stderrText()
+::testing::AssertionResult CHostProcess::waitForText(const QString& strFragment, const QString& strText)
 {
-    drain();
-    return m_strErr;
-}
-
-bool CHostProcess::waitForOutput(const QString& strFragment)
-{
-    return waitUntil([&] { return stdoutText().contains(strFragment); });
-}
-
-bool CHostProcess::waitForLog(const QString& strFragment)
-{
-    return waitUntil([&] { return stderrText().contains(strFragment); });
+    if (waitUntil([&] { return strText.contains(strFragment); }))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "the host did not say \"" << strFragment.toStdString() << "\"; stdout:\n"
+           << m_strOut.right(4000).toStdString() << "\nstderr:\n"
+           << m_strErr.right(4000).toStdString();
 }
 
 bool CHostProcess::writeInstructions(const QString& strText)
 {
-    // Keep reading the host's output meanwhile: a full pipe would block the host's logging.
-    if (!waitUntil([&] {
-            drain();
-            return !QFile::exists(m_strInbox);
-        }))
+    if (!waitUntil([&] { return !QFile::exists(m_strInbox); }))
         return false;
-    QFile file(m_strInbox + QStringLiteral(".part"));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(QTextCodec::codecForName("GBK")->fromUnicode(strText));
-    file.close();
-    return QFile::rename(file.fileName(), m_strInbox);
+    const QString strPart = m_strInbox + QStringLiteral(".part");
+    return writeFile(strPart, QTextCodec::codecForName("GBK")->fromUnicode(strText)) &&
+           QFile::rename(strPart, m_strInbox);
 }
 
 QByteArray CHostProcess::send(const QString& strSocket, const QByteArray& text, int nWaitMSec)
@@ -125,8 +103,7 @@ int CHostProcess::terminate(int nSignal)
     ::kill(static_cast<pid_t>(m_process.processId()), nSignal);
     if (!m_process.waitForFinished(20000))
         return -1;
-    stdoutText();
-    stderrText();
+    drain();
     return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }
 
@@ -177,4 +154,10 @@ QStringList CHostProcess::journalOrders() const
 QStringList CHostProcess::journalNotes() const
 {
     return journalRows(QStringLiteral("SELECT note FROM orders ORDER BY id"));
+}
+
+bool writeFile(const QString& strPath, const QByteArray& data)
+{
+    QFile file(strPath);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "common/waituntil.h"
+
+#include <gtest/gtest.h>
+
 #include <signal.h>
 
 #include <QProcess>
@@ -8,13 +12,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// One batchorder-host process on a temporary data directory, run with the sample profile, headless;
-// stdout is collected as it comes. End-to-end tests drive it as an outside program would.
+// One batchorder-host process on a temporary data directory, headless with the sample profile unless
+// told otherwise, for end-to-end tests that drive it as an outside program would.
 class CHostProcess
 {
 public:
-    // How a host is started where the defaults do not fit: another program (an installed one), its own
-    // profile, a window, another environment, other names in the temporary directory.
+    // How a host is started where the defaults do not fit.
     struct CStart
     {
         QStringList m_arguments;                                 // after the ones below
@@ -28,20 +31,45 @@ public:
     };
     explicit CHostProcess(const CStart& start);
 
-    // The data directory is a fresh one unless given; stdout goes to a file of the caller's choosing
-    // when one is named, and is collected as it comes otherwise.
     explicit CHostProcess(const QStringList& extraArguments, const QString& strDataDir = QString(),
                           const QString& strStdoutFile = QString());
     ~CHostProcess();
     CHostProcess(const CHostProcess&) = delete;
     CHostProcess& operator=(const CHostProcess&) = delete;
 
-    QString stdoutText();
     // Moves what the host wrote so far into the collected output (both channels).
     void drain();
-    QString stderrText();
-    bool waitForOutput(const QString& strFragment);
-    bool waitForLog(const QString& strFragment);
+    QString stdoutText()
+    {
+        drain();
+        return m_strOut;
+    }
+    QString stderrText()
+    {
+        drain();
+        return m_strErr;
+    }
+    // Until stdout (the console) or stderr (the log) holds the fragment; a failure shows both.
+    ::testing::AssertionResult waitForOutput(const QString& strFragment)
+    {
+        return waitForText(strFragment, m_strOut);
+    }
+    ::testing::AssertionResult waitForLog(const QString& strFragment)
+    {
+        return waitForText(strFragment, m_strErr);
+    }
+    ::testing::AssertionResult waitForStart() { return waitForOutput(QStringLiteral(" [system] start!")); }
+    // waitUntil that keeps reading the host's output meanwhile: a full pipe would block its logging.
+    template <class Predicate>
+    bool waitUntil(Predicate predicate, std::chrono::milliseconds timeout = std::chrono::seconds(20))
+    {
+        return ::waitUntil(
+            [&] {
+                drain();
+                return predicate();
+            },
+            timeout);
+    }
 
     // Writes an instruction file as an outside program must: GBK, complete under a temporary name,
     // renamed into place once the previous file is gone from the path.
@@ -66,6 +94,8 @@ public:
     QProcess& process() { return m_process; }
 
 private:
+    ::testing::AssertionResult waitForText(const QString& strFragment, const QString& strText);
+
     QTemporaryDir m_dir;
     QString m_strData;
     QString m_strInbox;
@@ -73,3 +103,6 @@ private:
     QString m_strOut;
     QString m_strErr;
 };
+
+// Writes the file whole; false when it cannot.
+bool writeFile(const QString& strPath, const QByteArray& data);

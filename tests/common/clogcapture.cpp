@@ -68,27 +68,14 @@ int CLogCapture::count(const std::string& strFragment) const
     return nCount;
 }
 
-bool CLogCapture::waitFor(const std::function<bool(const std::vector<CLine>&)>& predicate,
-                          std::chrono::milliseconds timeout) const
+bool CLogCapture::waitForCount(const std::string& strFragment, int nCount,
+                               std::chrono::milliseconds timeout) const
 {
     std::unique_lock<std::mutex> lock(m_pAppender->m_mutex);
-    return m_pAppender->m_cond.wait_for(lock, timeout, [&] { return predicate(m_pAppender->m_lines); });
-}
-
-bool CLogCapture::waitForCount(const std::string& strFragment, int nCount, std::chrono::milliseconds timeout) const
-{
-    return waitFor(
-        [&](const std::vector<CLine>& lines) {
-            int n = 0;
-            for (const CLine& line : lines)
-                n += line.m_strText.find(strFragment) != std::string::npos ? 1 : 0;
-            return n >= nCount;
-        },
-        timeout);
-}
-
-void CLogCapture::clear()
-{
-    std::lock_guard<std::mutex> lock(m_pAppender->m_mutex);
-    m_pAppender->m_lines.clear();
+    return m_pAppender->m_cond.wait_for(lock, timeout, [&] {
+        int n = 0;
+        for (const CLine& line : m_pAppender->m_lines)
+            n += line.m_strText.find(strFragment) != std::string::npos ? 1 : 0;
+        return n >= nCount;
+    });
 }

@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,7 +17,7 @@ class CLogCapture
 public:
     struct CLine
     {
-        int m_nLevel;        // log4cxx level value (DEBUG 10000, INFO 20000, ERROR 40000)
+        int m_nLevel; // log4cxx level value (DEBUG 10000, INFO 20000, ERROR 40000)
         std::string m_strText;
     };
 
@@ -32,12 +31,9 @@ public:
     // Number of captured lines whose text contains the fragment.
     int count(const std::string& strFragment) const;
     bool contains(const std::string& strFragment) const { return count(strFragment) > 0; }
-    // Waits until the predicate over the captured lines holds; false on time-out.
-    bool waitFor(const std::function<bool(const std::vector<CLine>&)>& predicate,
-                 std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    // Waits until this many captured lines contain the fragment; false on time-out.
     bool waitForCount(const std::string& strFragment, int nCount,
                       std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
-    void clear();
 
 private:
     std::shared_ptr<CCaptureAppender> m_pAppender;

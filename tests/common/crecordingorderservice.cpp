@@ -64,17 +64,6 @@ bool CRecordingOrderService::waitForBatches(size_t nCount, std::chrono::millisec
     return m_cond.wait_for(lock, timeout, [&] { return m_batches.size() >= nCount; });
 }
 
-bool CRecordingOrderService::waitForOrders(int nCount, std::chrono::milliseconds timeout) const
-{
-    std::unique_lock<std::mutex> lock(m_recordMutex);
-    return m_cond.wait_for(lock, timeout, [&] {
-        int n = 0;
-        for (const auto& batch : m_batches)
-            n += batch.size();
-        return n >= nCount;
-    });
-}
-
 void CRecordingOrderService::clear()
 {
     std::lock_guard<std::mutex> lock(m_recordMutex);

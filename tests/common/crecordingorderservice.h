@@ -31,8 +31,8 @@ public:
 
     void placeOrders(const boost::shared_ptr<TC::COrderStrategy>& pStrategy,
                      const QVector<TC::COrderParam>& orders) override;
-    void cancelOrders(const std::vector<std::string>& cancel, const TC::COrderStrategyParam& param, int nReserved,
-                      bool bByNumber) override;
+    void cancelOrders(const std::vector<std::string>& cancel, const TC::COrderStrategyParam& param,
+                      int nReserved, bool bByNumber) override;
     void tryOptTasks(const TC::COrderStrategyParam& param, const std::vector<std::vector<std::string>>& tasks,
                      const std::vector<int>& params) override;
 
@@ -42,7 +42,6 @@ public:
     // Total number of orders over all batches.
     int orderCount() const;
     bool waitForBatches(size_t nCount, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
-    bool waitForOrders(int nCount, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     void clear();
 
     // While held, every call is recorded and then blocks its caller until release(): a test can stop an
