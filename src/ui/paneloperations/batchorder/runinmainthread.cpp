@@ -3,8 +3,6 @@
 #include <QCoreApplication>
 #include <QObject>
 
-#include <memory>
-
 namespace TC {
 
 void runInMainThread(std::function<void()> fn, QObject* pContext)
@@ -14,11 +12,11 @@ void runInMainThread(std::function<void()> fn, QObject* pContext)
         fn();
         return;
     }
-    // The destroyed signal of a temporary object, connected with automatic type, is a direct call on the
-    // context's thread and a queued one from any other.
-    auto pTemp = std::make_unique<QObject>();
-    QObject::connect(pTemp.get(), &QObject::destroyed, pContext ? pContext : pApp,
-                     [fn = std::move(fn)] { fn(); });
+    // Automatic type: a direct call on the context's thread, a queued one from any other. The queued
+    // call and its copy of fn belong to the posted event alone, so they are freed on the GUI thread,
+    // and dropped with the context's pending events when it is destroyed first.
+    QMetaObject::invokeMethod(
+        pContext ? pContext : pApp, [fn = std::move(fn)] { fn(); }, Qt::AutoConnection);
 }
 
 } // namespace TC
