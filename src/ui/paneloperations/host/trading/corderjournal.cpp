@@ -1204,19 +1204,26 @@ bool COrderJournal::CWorker::writeTask(const std::string& strCode, const std::st
 }
 void COrderJournal::CWorker::postReceipts(std::function<QVector<COrderReceipt>()> make)
 {
+    bool bWake = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        bWake = m_receiptJobs.empty();
         CReceiptJob job;
         job.make = std::move(make);
         m_receiptJobs.push_back(std::move(job));
         m_pQueuedReceipts.reset();
         m_lastPost = std::chrono::steady_clock::now();
     }
-    m_cond.notify_one();
+    // Rows queued behind others are due no sooner: the thread, already waiting for those, is left to
+    // sleep rather than woken on every file of a burst.
+    if (bWake) {
+        m_cond.notify_one();
+    }
 }
 
 void COrderJournal::CWorker::postReceipts(const QVector<COrderReceipt>& receipts)
 {
+    bool bWake = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_lastPost = std::chrono::steady_clock::now();
@@ -1224,11 +1231,14 @@ void COrderJournal::CWorker::postReceipts(const QVector<COrderReceipt>& receipts
             *m_pQueuedReceipts += receipts;
             return;
         }
+        bWake = m_receiptJobs.empty();
         auto pRows = std::make_shared<QVector<COrderReceipt>>(receipts);
         m_receiptJobs.push_back({pRows, nullptr});
         m_pQueuedReceipts = pRows;
     }
-    m_cond.notify_one();
+    if (bWake) {
+        m_cond.notify_one();
+    }
 }
 
 QByteArray COrderJournal::CWorker::sha256Of(const COrderReceipt& receipt, const receipts::CRow& row)
