@@ -293,14 +293,12 @@ void CHostApplication::shutdown()
         pManager->stopFileMonitor();
     // Intake already queued on the strand still runs to its end (and is backed up).
     utils::CSingletonT<net::RPCEngine>::instance()->stop();
-    // The batches placed so far are committed, or their failure is on the console, before it goes.
-    if (m_pJournal)
-        m_pJournal->flush();
 
     if (pManager) {
         int nPending = 0;
         const auto datas = pManager->getAllDatas();
-        // Committed before the journal closes: a writer reads these lines as not placed.
+        // Committed before the journal closes, with every batch placed so far (or its failure on the
+        // console): a writer reads these lines as not placed.
         if (m_pReceiptRecorder)
             m_pReceiptRecorder->markStillPendingUnfinished(datas);
         m_pReceiptRecorder.reset();

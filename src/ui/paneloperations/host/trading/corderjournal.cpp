@@ -1160,9 +1160,7 @@ qint64 COrderJournal::CWorker::runBatch(int nStrategyNo, const QVector<COrderPar
     // The paper broker places nothing it could not journal: the batch's lines were not placed.
     QVector<COrderReceipt> rejected = placed;
     for (COrderReceipt& receipt : rejected) {
-        receipt.m_strState = QStringLiteral("dispatch_rejected");
-        receipt.m_strReason = QStringLiteral("委托日志写入失败, 未下出!");
-        receipt.m_nBatchId = -1;
+        receipt.rejectDispatch(QStringLiteral("委托日志写入失败, 未下出!"));
     }
     if (!rejected.isEmpty()) {
         postReceipts(rejected);

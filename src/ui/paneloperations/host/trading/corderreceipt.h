@@ -24,6 +24,14 @@ struct COrderReceipt
     // The instruction file beside which the row's receipt file lies; empty: the journal's receipts
     // directory.
     QString m_strPath;
+
+    // Turns a placed receipt whose batch was not placed into the line's dispatch_rejected one.
+    void rejectDispatch(const QString& strReason)
+    {
+        m_strState = QStringLiteral("dispatch_rejected");
+        m_strReason = strReason;
+        m_nBatchId = -1;
+    }
 };
 
 } // namespace TC

@@ -179,11 +179,7 @@ void COrderService::placeOrders(const boost::shared_ptr<COrderStrategy>& pStrate
             if (m_bHandedOver || m_placed.isEmpty() || !m_pJournal)
                 return;
             for (COrderReceipt& receipt : m_placed)
-            {
-                receipt.m_strState = QStringLiteral("dispatch_rejected");
-                receipt.m_strReason = m_strReason;
-                receipt.m_nBatchId = -1;
-            }
+                receipt.rejectDispatch(m_strReason);
             m_pJournal->recordReceipts(m_placed);
         }
     } reject{m_pJournal.get(), placed};
